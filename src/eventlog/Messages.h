@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+// Every text the program posts to the event list, each defined once and verbatim.
+namespace ql::msg {
+
+inline const QString kPleaseWait = QStringLiteral("Plase wait . . .");
+inline const QString kPortSelectionError = QStringLiteral("Error in port selection . . .");
+inline const QString kSpecifiedFileError = QStringLiteral("Error in specified file . . .");
+inline const QString kProcessSelectionError = QStringLiteral("Error in process selection . . .");
+
+inline const QString kSearchingRecords = QStringLiteral("Searching records . . .");
+inline const QString kSentBeginRequest = QStringLiteral("Sent a begin request . . .");
+inline const QString kWaitingResponse = QStringLiteral("Waiting a response . . .");
+inline const QString kGotResponse = QStringLiteral("Got response . . .");
+inline const QString kSendingData = QStringLiteral("Sending data . . .");
+inline const QString kTransferSucceeded = QStringLiteral("Data transfered successfuly . . .");
+inline const QString kTransferFailed = QStringLiteral("Data transfer unsuccessful . . .");
+
+inline const QString kWaitingBeginRequest = QStringLiteral("Waiting for a beging request . . .");
+inline const QString kSentResponse = QStringLiteral("Sent response . . .");
+inline const QString kReceptionCompleted = QStringLiteral("Transmission of data from hhc to pc completed");
+
+inline const QString kDeviceNotResponding = QStringLiteral("Device not responding . . .");
+inline const QString kAuthorsMessage = QStringLiteral("Author's message");
+
+inline const QString kErrorSettingPort = QStringLiteral("Error in setting port . . .");
+inline const QString kErrorSettingIo = QStringLiteral("Error in setting input/output parameters . . .");
+inline const QString kErrorSettingBaud = QStringLiteral("Error in setting braud rate . . .");
+inline const QString kErrorSettingInputMode = QStringLiteral("Error in setting input mode . . .");
+inline const QString kErrorOpeningPort = QStringLiteral("Error in opening port . . .");
+inline const QString kErrorClosingPort = QStringLiteral("Error in closing port");
+
+inline const QString kOpeningFile = QStringLiteral("Please wait, opening file . . .");
+inline const QString kSavingFile = QStringLiteral("Please wait, saving file . . .");
+inline const QString kFileError = QStringLiteral("Error occured while reading the file");
+
+// "Started pc2hhc process at " followed by the time as HH:mm:ss.
+QString startedPc2Hhc(const QString& time);
+// "Started hhc2pc process at " followed by the time as HH:mm:ss.
+QString startedHhc2Pc(const QString& time);
+// "Configured Serial Port to " followed by the settings text in upper case.
+QString configuredPort(const QString& settings);
+// N " records found"
+QString recordsFound(int count);
+// "Found " N " records"
+QString foundRecords(int count);
+// "Written " N " records"
+QString writtenRecords(int count);
+
+} // namespace ql::msg

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "serial/SerialControl.h"
+
+#include <QString>
+
+namespace ql {
+
+// The texts of the window's settings controls, read afresh at every open.
+struct LineControls {
+    QString port;     // cmbPort
+    QString baud;     // cmbBaud
+    QString dataBits; // txtData
+    QString stopBits; // txtStop
+};
+
+// Configures the control from the settings and opens the port. Fails with
+// Failure(12345, step message) naming the step that failed.
+void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls);
+
+// Closes the port if it is open; fails with Failure(12345, "Error in closing port").
+void CloseSerialPort(SerialControl& MSCommI);
+
+// The longest SendPaced waits for the transmit queue to empty before one character.
+inline constexpr int kSendPacedStallMs = 3000;
+
+// Writes the text one character at a time, each after the transmit queue has
+// emptied, without yielding to the window system. Reports nothing; returns true
+// only when every character of the text was handed to Output.
+bool SendPaced(SerialControl& MSCommI, const QString& text, qint16 delayMs,
+               int stallMs = kSendPacedStallMs);
+
+} // namespace ql
