@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDialog>
+
+namespace ql {
+
+class frmHelpAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmHelpAbout(QWidget& mainWindow);
+};
+
+} // namespace ql
