@@ -16,7 +16,10 @@ enum class ReceptionOutcome { NoBeginRequest, Received };
 // Receives records from the hand-held computer into the records list.
 ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const TransferState& state);
 
-// Checks the operator's settings and runs the selected direction to its end.
+// Checks the operator's settings and runs the selected direction to its end; an
+// HHC->PC run that got the begin request is saved to the data file. However it
+// ends, the status line shows the last message and the settings are enabled again;
+// a failure escaping a step is passed on after that.
 void StartSelectedProcess(TransferHost& host, SerialControl& MSCommI, const TransferState& state);
 
 } // namespace ql

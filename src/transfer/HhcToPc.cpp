@@ -1,0 +1,86 @@
+#include "transfer/Transfers.h"
+
+#include "common/Failure.h"
+#include "eventlog/Messages.h"
+#include "records/RecordList.h"
+#include "serial/PortProcedures.h"
+#include "serial/SerialControl.h"
+#include "transfer/TransferHost.h"
+#include "transfer/TransferState.h"
+#include "transfer/TransferWaits.h"
+
+namespace ql {
+
+namespace {
+
+void awaitBeginRequest(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+{
+    ProgressDots dots(host);
+    for (;;) {
+        host.YieldToWindows();
+        const QString received = MSCommI.Input();
+        // The time-out is tested first: a request read in the pass of the last dot
+        // comes too late.
+        if (dots.countPass())
+            throw deviceNotResponding();
+        if (received == state.strBeginChar)
+            return;
+    }
+}
+
+// Reads one record into `record`; returns the separator or end character that ended it.
+// Only Abort or a failing port ends a silent device.
+QString receiveRecord(TransferHost& host, SerialControl& MSCommI, const TransferState& state,
+                      QString& record)
+{
+    for (;;) {
+        host.YieldToWindows();
+        if (MSCommI.InBufferCount() == 0)
+            continue;
+        const QString received = MSCommI.Input();
+        if (received == state.strSepChar || received == state.strEndChar)
+            return received;
+        record += received;
+    }
+}
+
+} // namespace
+
+ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+{
+    ReceptionOutcome outcome = ReceptionOutcome::NoBeginRequest;
+    try {
+        OpenSerialPort(MSCommI, host.lineControls());
+        host.postMessage(msg::startedHhc2Pc(currentTimeText()));
+        host.postMessage(msg::configuredPort(MSCommI.Settings()));
+        host.postMessage(msg::kWaitingBeginRequest);
+        awaitBeginRequest(host, MSCommI, state);
+
+        RecordList& lstRecords = host.records();
+        lstRecords.clear();
+        outcome = ReceptionOutcome::Received;
+        host.postMessage(msg::kSentResponse);
+        MSCommI.setInBufferCount(0);
+        MSCommI.setOutput(state.strBeginChar);
+
+        qint16 count = 0;
+        for (;;) {
+            QString record;
+            const QString ending = receiveRecord(host, MSCommI, state, record);
+            count = incrementInt16(count);
+            lstRecords.append(record);
+            host.showStatus(QString::number(count));
+            if (ending == state.strEndChar) {
+                host.postMessage(msg::kReceptionCompleted);
+                CloseSerialPort(MSCommI);
+                return outcome;
+            }
+        }
+    } catch (const Failure& failure) {
+        host.postMessage(failure.description());
+        forcePortClosed(MSCommI);
+    }
+    return outcome;
+}
+
+} // namespace ql

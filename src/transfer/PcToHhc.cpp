@@ -1,0 +1,94 @@
+#include "transfer/Transfers.h"
+
+#include "common/Failure.h"
+#include "eventlog/Messages.h"
+#include "records/RecordList.h"
+#include "serial/PortProcedures.h"
+#include "serial/SerialControl.h"
+#include "transfer/TransferHost.h"
+#include "transfer/TransferState.h"
+#include "transfer/TransferWaits.h"
+
+#include <QStringList>
+
+namespace ql {
+
+namespace {
+
+// Passes of the drain wait before each record.
+constexpr qint32 kDrainPasses = 12345;
+
+const QString kRecordsRemaining = QStringLiteral(" records remaining");
+
+void awaitAnswer(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+{
+    ProgressDots dots(host);
+    for (;;) {
+        // With no window left there is nobody to abort the wait, so go on.
+        if (host.YieldToWindows() == 0)
+            return;
+        if (MSCommI.Input() == state.strBeginChar)
+            return;
+        if (dots.countPass())
+            throw deviceNotResponding();
+    }
+}
+
+void awaitEmptyTransmitQueue(TransferHost& host, SerialControl& MSCommI)
+{
+    for (qint32 passes = 1;; ++passes) {
+        host.YieldToWindows();
+        if (passes > kDrainPasses)
+            throw deviceNotResponding();
+        if (MSCommI.OutBufferCount() == 0)
+            return;
+    }
+}
+
+void sendRecord(SerialControl& MSCommI, const QString& record)
+{
+    // Positions are 16-bit: a longer record cannot go out whole, so none of it goes.
+    checkedInt16(record.size());
+    if (SendPaced(MSCommI, record, 0))
+        return;
+    // A separator after a partial record would corrupt the device's data. A port
+    // that failed or was closed reports its own reason on the next read.
+    static_cast<void>(MSCommI.OutBufferCount());
+    throw deviceNotResponding();
+}
+
+} // namespace
+
+void RunPcToHhc(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+{
+    try {
+        OpenSerialPort(MSCommI, host.lineControls());
+        host.postMessage(msg::startedPc2Hhc(currentTimeText()));
+        host.postMessage(msg::configuredPort(MSCommI.Settings()));
+        host.postMessage(msg::kSearchingRecords);
+        // A copy, so that nothing handled inside the waits can change what is sent.
+        const QStringList records = host.records().records();
+        const qint16 n = checkedInt16(records.size());
+        host.postMessage(msg::recordsFound(n));
+        host.postMessage(msg::kSentBeginRequest);
+        host.postMessage(msg::kWaitingResponse);
+        MSCommI.setOutput(state.strBeginChar);
+        awaitAnswer(host, MSCommI, state);
+        host.postMessage(msg::kGotResponse);
+        host.postMessage(msg::kSendingData);
+        for (qint16 k = 0; k < n; ++k) {
+            awaitEmptyTransmitQueue(host, MSCommI);
+            sendRecord(MSCommI, records.at(k));
+            MSCommI.setOutput(k != n - 1 ? state.strSepChar : state.strEndChar);
+            host.showStatus(QString::number(n - k - 1) + kRecordsRemaining);
+        }
+        host.postMessage(msg::kTransferSucceeded);
+        CloseSerialPort(MSCommI);
+    } catch (const Failure& failure) {
+        host.postMessage(msg::kTransferFailed);
+        host.postMessage(failure.description());
+        forcePortClosed(MSCommI);
+    }
+}
+
+} // namespace ql

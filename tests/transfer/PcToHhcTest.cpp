@@ -1,0 +1,330 @@
+#include "TransferTestSupport.h"
+
+#include "transfer/Transfers.h"
+
+#include <gtest/gtest.h>
+
+namespace ql::test {
+namespace {
+
+class PcToHhcTest : public ::testing::Test {
+protected:
+    // The device answers the begin request with the same character.
+    void answerBeginRequest(const QString& answer = QStringLiteral("^"))
+    {
+        port.onOutput = [answer](ScriptedSerialControl& control, const QString& text) {
+            if (text == QLatin1String("^") && control.wire.size() == 1)
+                control.send(answer);
+        };
+    }
+
+    void run(const QStringList& records = {})
+    {
+        host.lstRecords.assign(records);
+        RunPcToHhc(host, port, state);
+    }
+
+    static QStringList announced(int count)
+    {
+        return {kStartedPc2Hhc,    kConfigured,       msg::kSearchingRecords, msg::recordsFound(count),
+                msg::kSentBeginRequest, msg::kWaitingResponse};
+    }
+
+    static QStringList succeeded(int count)
+    {
+        return announced(count) << msg::kGotResponse << msg::kSendingData << msg::kTransferSucceeded;
+    }
+
+    static QStringList failedBeforeAnswer(int count, const QString& reason)
+    {
+        return announced(count) << msg::kTransferFailed << reason;
+    }
+
+    static QStringList failedWhileSending(int count, const QString& reason)
+    {
+        return announced(count) << msg::kGotResponse << msg::kSendingData << msg::kTransferFailed
+                                << reason;
+    }
+
+    FakeTransferHost host;
+    ScriptedSerialControl port;
+    TransferState state = protocolState();
+};
+
+struct SendCase {
+    const char* name;
+    QStringList records;
+    QString wire; // after the begin request
+    QStringList remaining;
+};
+
+class PcToHhcSendTest : public PcToHhcTest, public ::testing::WithParamInterface<SendCase> {};
+
+TEST_P(PcToHhcSendTest, SendsRecordsWithSeparatorsAndEndCharacter)
+{
+    const SendCase& c = GetParam();
+    answerBeginRequest();
+    run(c.records);
+
+    const auto n = static_cast<int>(c.records.size());
+    EXPECT_EQ(host.eventsWithoutTime(), succeeded(n));
+    EXPECT_EQ(port.wire, QStringLiteral("^") + c.wire);
+    EXPECT_EQ(host.statuses, c.remaining);
+    // One handshake pass, then one drain pass per record.
+    EXPECT_EQ(host.yields, 1 + n);
+    EXPECT_EQ(port.closes, 1);
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(host.lstRecords.records(), c.records);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, PcToHhcSendTest,
+    ::testing::Values(
+        SendCase {"ThreeRecords", {"R1", "R2", "R3"}, "R1@R2@R3$",
+                  {"2 records remaining", "1 records remaining", "0 records remaining"}},
+        SendCase {"EmptyListSendsNothingAfterHandshake", {}, "", {}},
+        SendCase {"OneRecordIsFollowedByEndAlone", {"only"}, "only$", {"0 records remaining"}},
+        SendCase {"EmptyRecordPutsSeparatorsSideBySide", {"a", "", "b"}, "a@@b$",
+                  {"2 records remaining", "1 records remaining", "0 records remaining"}},
+        SendCase {"ProtocolCharactersInRecordsGoUnchanged", {"x@$^y", "z"}, "x@$^y@z$",
+                  {"1 records remaining", "0 records remaining"}},
+        SendCase {"HighBytesGoUnchanged", {QString::fromLatin1("\x80\xe9\xff")},
+                  QString::fromLatin1("\x80\xe9\xff$"), {"0 records remaining"}}),
+    [](const ::testing::TestParamInfo<SendCase>& param) { return std::string(param.param.name); });
+
+TEST_F(PcToHhcTest, SettingsAreLoggedInUpperCase)
+{
+    host.controls.baud = QStringLiteral("9600e");
+    answerBeginRequest();
+    run();
+    ASSERT_GE(host.events.size(), 2);
+    EXPECT_EQ(host.events.at(1), QStringLiteral("Configured Serial Port to 9600E,N,8,1"));
+}
+
+TEST_F(PcToHhcTest, BeginRequestIsLoggedBeforeItLeaves)
+{
+    QString lastLoggedAtRequest;
+    port.onOutput = [&](ScriptedSerialControl& control, const QString&) {
+        if (control.wire == QLatin1String("^")) {
+            lastLoggedAtRequest = host.events.last();
+            control.send(QStringLiteral("^"));
+        }
+    };
+    run();
+    EXPECT_EQ(lastLoggedAtRequest, msg::kWaitingResponse);
+}
+
+TEST_F(PcToHhcTest, NoAnswerFailsOnPass3000000WithTenDots)
+{
+    run({"R1"});
+    EXPECT_EQ(host.yields, 3000000);
+    EXPECT_EQ(port.inputReads, 3000000);
+    EXPECT_EQ(host.statuses, dots(10));
+    EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(1, msg::kDeviceNotResponding));
+    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(port.closes, 1);
+}
+
+TEST_F(PcToHhcTest, AnswerReadOnTheLastPassIsHonoured)
+{
+    host.onYield = [this](long long pass) {
+        if (pass == 3000000)
+            port.send(QStringLiteral("^"));
+    };
+    run({"R1"});
+    EXPECT_EQ(host.statuses, dots(9) << "0 records remaining");
+    EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
+}
+
+TEST_F(PcToHhcTest, NoiseBeforeAnswerIsDroppedAndNothingAfterItIsRead)
+{
+    answerBeginRequest(QStringLiteral("xy\r^abc"));
+    run({"R1"});
+    EXPECT_EQ(port.inputReads, 4);
+    EXPECT_EQ(port.waiting(), 3);
+    EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
+    EXPECT_EQ(port.wire, QStringLiteral("^R1$"));
+}
+
+TEST_F(PcToHhcTest, NoWindowLeftEndsHandshakeAsIfAnswered)
+{
+    host.windowsOpen = 0;
+    run({"R1", "R2"});
+    EXPECT_EQ(port.inputReads, 0);
+    EXPECT_EQ(host.eventsWithoutTime(), succeeded(2));
+    EXPECT_EQ(port.wire, QStringLiteral("^R1@R2$"));
+}
+
+struct DrainCase {
+    int busyReads;
+    bool sent;
+};
+
+void PrintTo(const DrainCase& c, std::ostream* os)
+{
+    *os << c.busyReads << " busy reads";
+}
+
+class PcToHhcDrainTest : public PcToHhcTest, public ::testing::WithParamInterface<DrainCase> {};
+
+TEST_P(PcToHhcDrainTest, TransmitQueueGets12345Reads)
+{
+    answerBeginRequest();
+    port.busyOutReads = GetParam().busyReads;
+    run({"R"});
+    if (GetParam().sent) {
+        EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
+        EXPECT_EQ(port.wire, QStringLiteral("^R$"));
+        EXPECT_EQ(host.yields, 1 + GetParam().busyReads + 1);
+    } else {
+        EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(1, msg::kDeviceNotResponding));
+        EXPECT_EQ(port.wire, QStringLiteral("^"));
+        EXPECT_EQ(host.yields, 1 + 12346);
+        EXPECT_EQ(port.outBufferReads, 12345);
+        EXPECT_EQ(port.closes, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, PcToHhcDrainTest,
+                         ::testing::Values(DrainCase {0, true}, DrainCase {12344, true},
+                                           DrainCase {12345, false},
+                                           DrainCase {ScriptedSerialControl::kAlwaysBusy, false}));
+
+TEST_F(PcToHhcTest, DrainFailureKeepsEarlierRecordsSent)
+{
+    port.onOutput = [](ScriptedSerialControl& control, const QString& text) {
+        if (control.wire == QLatin1String("^"))
+            control.send(QStringLiteral("^"));
+        if (text == QLatin1String("@"))
+            control.busyOutReads = ScriptedSerialControl::kAlwaysBusy;
+    };
+    run({"R1", "R2"});
+    EXPECT_EQ(port.wire, QStringLiteral("^R1@"));
+    EXPECT_EQ(host.statuses, QStringList {"1 records remaining"});
+    EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(2, msg::kDeviceNotResponding));
+}
+
+// The Abort click closes the port inside a yield; the run fails at its next serial
+// operation with the control's own text and closes nothing more.
+TEST_F(PcToHhcTest, AbortDuringHandshakeEndsRunWithControlText)
+{
+    host.onYield = [this](long long pass) {
+        if (pass == 5)
+            port.setPortOpen(false);
+    };
+    run({"R1"});
+    EXPECT_EQ(host.yields, 5);
+    EXPECT_EQ(host.eventsWithoutTime(),
+              failedBeforeAnswer(1, ScriptedSerialControl::kClosedText));
+    EXPECT_EQ(port.closes, 1);
+}
+
+TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
+{
+    port.onOutput = [](ScriptedSerialControl& control, const QString& text) {
+        if (control.wire == QLatin1String("^"))
+            control.send(QStringLiteral("^"));
+        if (text == QLatin1String("@"))
+            control.busyOutReads = ScriptedSerialControl::kAlwaysBusy;
+    };
+    host.onYield = [this](long long pass) {
+        if (pass == 100)
+            port.setPortOpen(false);
+    };
+    run({"R1", "R2"});
+    EXPECT_EQ(host.yields, 100);
+    EXPECT_EQ(port.wire, QStringLiteral("^R1@"));
+    EXPECT_EQ(host.eventsWithoutTime(),
+              failedWhileSending(2, ScriptedSerialControl::kClosedText));
+    EXPECT_EQ(port.closes, 1);
+}
+
+TEST_F(PcToHhcTest, DeviceVanishingDuringHandshakeEndsRunAndClosesPort)
+{
+    host.onYield = [this](long long pass) {
+        if (pass == 7)
+            port.vanishedText = QStringLiteral("Input/output error");
+    };
+    run();
+    EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(0, QStringLiteral("Input/output error")));
+    EXPECT_EQ(port.closes, 1);
+    EXPECT_FALSE(port.PortOpen());
+}
+
+TEST_F(PcToHhcTest, PortDroppingInsideRecordSendsNoSeparator)
+{
+    answerBeginRequest();
+    port.closeAfterCharacters = 3;
+    run({"ABCDEF", "G"});
+    EXPECT_EQ(port.wire, QStringLiteral("^AB"));
+    EXPECT_TRUE(host.statuses.isEmpty());
+    EXPECT_EQ(host.eventsWithoutTime(),
+              failedWhileSending(2, ScriptedSerialControl::kClosedText));
+}
+
+TEST_F(PcToHhcTest, RecordNotSentWholeOnOpenPortFailsAsDeviceNotResponding)
+{
+    port.onOutput = [](ScriptedSerialControl& control, const QString&) {
+        if (control.wire == QLatin1String("^")) {
+            control.send(QStringLiteral("^"));
+            control.outputFailures = 1;
+        }
+    };
+    run({"R1", "R2"});
+    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(2, msg::kDeviceNotResponding));
+    EXPECT_EQ(port.closes, 1);
+}
+
+TEST_F(PcToHhcTest, RecordOver32767CharactersFailsBeforeAnyOfItIsSent)
+{
+    answerBeginRequest();
+    const QString longest(32767, QLatin1Char('x'));
+    run({longest, QString(32768, QLatin1Char('y')), "z"});
+    EXPECT_EQ(port.wire, QStringLiteral("^") + longest + QStringLiteral("@"));
+    EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(3, overflowText()));
+    EXPECT_EQ(port.closes, 1);
+}
+
+TEST_F(PcToHhcTest, ListOver32767RecordsFailsBeforeHandshake)
+{
+    answerBeginRequest();
+    run(QStringList(32768, QStringLiteral("r")));
+    EXPECT_EQ(host.eventsWithoutTime(),
+              (QStringList {kStartedPc2Hhc, kConfigured, msg::kSearchingRecords, msg::kTransferFailed,
+                            overflowText()}));
+    EXPECT_TRUE(port.wire.isEmpty());
+}
+
+TEST_F(PcToHhcTest, OpenFailurePostsStepTextOnly)
+{
+    port.refuseOpen = true;
+    run({"R1"});
+    EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, msg::kErrorOpeningPort}));
+    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_EQ(host.yields, 0);
+}
+
+TEST_F(PcToHhcTest, CloseFailureAfterSuccessKeepsSuccessMessage)
+{
+    answerBeginRequest();
+    port.refuseClose = true;
+    run({"R1"});
+    EXPECT_EQ(host.eventsWithoutTime(),
+              succeeded(1) << msg::kTransferFailed << msg::kErrorClosingPort);
+    EXPECT_EQ(port.wire, QStringLiteral("^R1$"));
+}
+
+TEST_F(PcToHhcTest, StartMessageCarriesTimeOfDay)
+{
+    answerBeginRequest();
+    run();
+    ASSERT_FALSE(host.events.isEmpty());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Started pc2hhc process at ([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d$"))
+                    .match(host.events.first())
+                    .hasMatch())
+        << host.events.first().toStdString();
+}
+
+} // namespace
+} // namespace ql::test

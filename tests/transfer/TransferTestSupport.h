@@ -1,0 +1,43 @@
+#pragma once
+
+#include "FakeTransferHost.h"
+#include "ScriptedSerialControl.h"
+
+#include "common/Failure.h"
+#include "eventlog/Messages.h"
+#include "transfer/TransferState.h"
+
+#include <QStringList>
+
+namespace ql::test {
+
+inline TransferState protocolState()
+{
+    return {QString(), QString(), QStringLiteral("^"), QStringLiteral("$"), QStringLiteral("@")};
+}
+
+// The start message as FakeTransferHost::eventsWithoutTime shows it.
+inline const QString kStartedPc2Hhc = msg::startedPc2Hhc(QStringLiteral("HH:mm:ss"));
+inline const QString kStartedHhc2Pc = msg::startedHhc2Pc(QStringLiteral("HH:mm:ss"));
+inline const QString kConfigured = msg::configuredPort(QStringLiteral("9600,N,8,1"));
+
+// The progress dots as the status line shows them, one text per dot.
+inline QStringList dots(int count)
+{
+    QStringList texts;
+    for (int i = 1; i <= count; ++i)
+        texts.append(QString(i, QLatin1Char('o')));
+    return texts;
+}
+
+inline QString overflowText()
+{
+    try {
+        checkedInt16(32768);
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+    return {};
+}
+
+} // namespace ql::test
