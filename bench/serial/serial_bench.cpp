@@ -1,0 +1,179 @@
+// Throughput of the serial control over a pseudo-terminal pair: paced writes (one
+// character after the output count reads 0), single-character reads behind the
+// input-count check, and one bulk write of the same bytes for comparison.
+
+#include "serial/PortMap.h"
+#include "serial/PortProcedures.h"
+#include "serial/SystemSerialControl.h"
+
+#include <QCoreApplication>
+#include <QProcessEnvironment>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kChars = 1 << 20;
+constexpr qint16 kPort = 1;
+
+struct Pty {
+    int master = -1;
+    QString slavePath;
+
+    Pty()
+    {
+        int slave = -1;
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+            std::perror("openpty");
+            std::exit(1);
+        }
+        ::close(slave);
+        slavePath = QString::fromLocal8Bit(name);
+    }
+    ~Pty() { ::close(master); }
+};
+
+// Reads the master until `count` bytes came; returns how many did.
+qint64 drain(int master, qint64 count)
+{
+    qint64 got = 0;
+    char buffer[65536];
+    while (got < count) {
+        pollfd ready {master, POLLIN, 0};
+        if (::poll(&ready, 1, 5000) <= 0)
+            break;
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
+void feed(int master, qint64 count)
+{
+    char buffer[4096];
+    for (std::size_t i = 0; i < sizeof buffer; ++i)
+        buffer[i] = static_cast<char>('A' + i % 26);
+    qint64 sent = 0;
+    while (sent < count) {
+        const ssize_t n = ::write(master, buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, count - sent)));
+        if (n > 0) {
+            sent += n;
+        } else {
+            pollfd ready {master, POLLOUT, 0};
+            ::poll(&ready, 1, 100);
+        }
+    }
+}
+
+std::unique_ptr<ql::SystemSerialControl> openControl(const Pty& pty)
+{
+    QProcessEnvironment environment;
+    environment.insert(ql::PortMap::variableName(kPort), pty.slavePath);
+    auto control = std::make_unique<ql::SystemSerialControl>(ql::PortMap::fromRule(environment, {}));
+    ql::OpenSerialPort(*control, ql::LineControls {QString::number(kPort), QStringLiteral("921600"),
+                                                 QStringLiteral("8"), QStringLiteral("1")});
+    return control;
+}
+
+double seconds(Clock::duration elapsed)
+{
+    return std::chrono::duration<double>(elapsed).count();
+}
+
+double bulkWrite(const QString& text)
+{
+    Pty pty;
+    const auto controlOwner = openControl(pty);
+    auto& control = *controlOwner;
+    std::atomic<qint64> received {0};
+    std::thread reader([&] { received = drain(pty.master, text.size()); });
+    const auto start = Clock::now();
+    control.setOutput(text);
+    while (control.OutBufferCount() != 0) {
+    }
+    reader.join();
+    const double rate = received / seconds(Clock::now() - start);
+    if (received != text.size())
+        std::printf("bulk write lost characters: %lld of %lld\n", static_cast<long long>(received.load()),
+                    static_cast<long long>(text.size()));
+    return rate;
+}
+
+double pacedWrite(const QString& text)
+{
+    Pty pty;
+    const auto controlOwner = openControl(pty);
+    auto& control = *controlOwner;
+    std::atomic<qint64> received {0};
+    std::thread reader([&] { received = drain(pty.master, text.size()); });
+    const QString piece = text.left(32767);
+    const auto start = Clock::now();
+    qint64 sent = 0;
+    while (sent < text.size()) {
+        const QString part = text.mid(sent, piece.size());
+        if (!ql::SendPaced(control, part, 0)) {
+            std::printf("paced write stalled\n");
+            break;
+        }
+        sent += part.size();
+    }
+    reader.join();
+    return received / seconds(Clock::now() - start);
+}
+
+double singleReads(qint64 count)
+{
+    Pty pty;
+    const auto controlOwner = openControl(pty);
+    auto& control = *controlOwner;
+    std::thread writer([&] { feed(pty.master, count); });
+    const auto start = Clock::now();
+    qint64 got = 0;
+    const auto deadline = start + std::chrono::seconds(30);
+    while (got < count && Clock::now() < deadline) {
+        if (control.InBufferCount() > 0)
+            got += control.Input().size();
+    }
+    const double rate = got / seconds(Clock::now() - start);
+    writer.join();
+    if (got != count)
+        std::printf("reads lost characters: %lld of %lld\n", static_cast<long long>(got),
+                    static_cast<long long>(count));
+    return rate;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QString text(kChars, Qt::Uninitialized);
+    for (int i = 0; i < kChars; ++i)
+        text[i] = QChar(static_cast<char16_t>('a' + i % 26));
+
+    // One part alone, for profiling: serial_bench bulk|paced|reads
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const double bulk = only.isEmpty() || only == QLatin1String("bulk") ? bulkWrite(text) : 1.0;
+    const double paced = only.isEmpty() || only == QLatin1String("paced") ? pacedWrite(text) : 0.0;
+    const double reads = only.isEmpty() || only == QLatin1String("reads") ? singleReads(kChars) : 0.0;
+
+    std::printf("%-30s %12.0f chars/s\n", "bulk write", bulk);
+    std::printf("%-30s %12.0f chars/s  %5.1f%% of bulk  (target 400000)\n", "paced write (SendPaced)", paced,
+                100.0 * paced / bulk);
+    std::printf("%-30s %12.0f chars/s  %5.1f%% of bulk  (target 600000)\n", "single reads (InBufferCount)", reads,
+                100.0 * reads / bulk);
+    return paced >= 400000 && reads >= 600000 ? 0 : 2;
+}

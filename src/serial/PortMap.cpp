@@ -1,0 +1,125 @@
+#include "serial/PortMap.h"
+
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <array>
+
+namespace ql {
+
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+} // namespace
+
+bool naturalLess(const QString& left, const QString& right)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < left.size() && j < right.size()) {
+        if (isDigit(left[i]) && isDigit(right[j])) {
+            qsizetype endLeft = i;
+            while (endLeft < left.size() && isDigit(left[endLeft]))
+                ++endLeft;
+            qsizetype endRight = j;
+            while (endRight < right.size() && isDigit(right[endRight]))
+                ++endRight;
+            // Leading zeros aside, a longer run of digits is the larger number.
+            qsizetype startLeft = i;
+            while (startLeft + 1 < endLeft && left[startLeft] == QLatin1Char('0'))
+                ++startLeft;
+            qsizetype startRight = j;
+            while (startRight + 1 < endRight && right[startRight] == QLatin1Char('0'))
+                ++startRight;
+            const qsizetype lengthLeft = endLeft - startLeft;
+            const qsizetype lengthRight = endRight - startRight;
+            if (lengthLeft != lengthRight)
+                return lengthLeft < lengthRight;
+            const int order = QStringView(left).mid(startLeft, lengthLeft).compare(
+                QStringView(right).mid(startRight, lengthRight));
+            if (order != 0)
+                return order < 0;
+            i = endLeft;
+            j = endRight;
+        } else {
+            if (left[i] != right[j])
+                return left[i] < right[j];
+            ++i;
+            ++j;
+        }
+    }
+    if ((left.size() - i) != (right.size() - j))
+        return (left.size() - i) < (right.size() - j);
+    // Equal as numbers ("ttyS01" and "ttyS1"): plain order keeps the sort stable.
+    return left < right;
+}
+
+QString PortMap::variableName(qint16 number)
+{
+    return QStringLiteral("QUORVALINK_COM%1").arg(number);
+}
+
+PortMap PortMap::fromRule(const QProcessEnvironment& environment, QList<SystemPort> systemPorts)
+{
+    std::array<PortEntry, kLastPort + 1> byNumber {};
+    QList<QString> named;
+    for (qint16 number = kFirstPort; number <= kLastPort; ++number) {
+        const QString device = environment.value(variableName(number)).trimmed();
+        if (device.isEmpty())
+            continue;
+        byNumber[number] = PortEntry {number, device, QStringLiteral("set by %1").arg(variableName(number))};
+        named.append(device);
+    }
+
+    std::sort(systemPorts.begin(), systemPorts.end(), [](const SystemPort& a, const SystemPort& b) {
+        return naturalLess(a.systemLocation, b.systemLocation);
+    });
+    qint16 next = kFirstPort;
+    QString previous;
+    for (const SystemPort& port : systemPorts) {
+        // A device already given a number by a variable, or listed twice, keeps one number.
+        if (port.systemLocation.isEmpty() || named.contains(port.systemLocation) || port.systemLocation == previous)
+            continue;
+        previous = port.systemLocation;
+        while (next <= kLastPort && !byNumber[next].systemName.isEmpty())
+            ++next;
+        if (next > kLastPort)
+            break;
+        byNumber[next] = PortEntry {next, port.systemLocation, port.description};
+    }
+
+    PortMap map;
+    for (const PortEntry& slot : byNumber) {
+        if (!slot.systemName.isEmpty())
+            map.m_entries.append(slot);
+    }
+    return map;
+}
+
+PortMap PortMap::fromSystem()
+{
+    QList<SystemPort> ports;
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos) {
+        QString description = info.description();
+        if (description.isEmpty())
+            description = info.manufacturer();
+        ports.append(SystemPort {info.systemLocation(), description});
+    }
+    return fromRule(QProcessEnvironment::systemEnvironment(), ports);
+}
+
+std::optional<PortEntry> PortMap::entry(qint16 number) const
+{
+    for (const PortEntry& candidate : m_entries) {
+        if (candidate.number == number)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+} // namespace ql

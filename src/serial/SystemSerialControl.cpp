@@ -1,0 +1,173 @@
+#include "serial/SystemSerialControl.h"
+
+#include "common/Failure.h"
+#include "serial/LineSettings.h"
+#include "serial/SerialDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+namespace ql {
+
+namespace {
+
+qint16 clampCount(qint64 count)
+{
+    return static_cast<qint16>(std::min<qint64>(count, std::numeric_limits<qint16>::max()));
+}
+
+char latin1(QChar c)
+{
+    return c.unicode() > 0xFF ? '?' : static_cast<char>(c.unicode());
+}
+
+} // namespace
+
+struct SystemSerialControl::Impl {
+    PortMap ports;
+    qint16 commPort = 1;
+    QString settingsText = QString::fromLatin1(kDefaultLineSettings);
+    LineSettings settings = LineSettings::parse(settingsText);
+    qint16 inputLen = 0;
+    std::unique_ptr<SerialDevice> device;
+
+    SerialDevice& requireOpen(const char* what)
+    {
+        if (!device)
+            throw Failure(EBADF, QStringLiteral("%1: port %2 is not open").arg(QLatin1String(what)).arg(commPort));
+        return *device;
+    }
+};
+
+SystemSerialControl::SystemSerialControl(PortMap ports)
+    : m_impl(std::make_unique<Impl>())
+{
+    m_impl->ports = std::move(ports);
+}
+
+SystemSerialControl::~SystemSerialControl() = default;
+
+void SystemSerialControl::setCommPort(qint16 port)
+{
+    if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
+        throw Failure(EINVAL, QStringLiteral("Port number %1 is not between %2 and %3")
+                                  .arg(port)
+                                  .arg(PortMap::kFirstPort)
+                                  .arg(PortMap::kLastPort));
+    m_impl->commPort = port;
+}
+
+qint16 SystemSerialControl::CommPort() const
+{
+    return m_impl->commPort;
+}
+
+void SystemSerialControl::setSettings(const QString& settings)
+{
+    const LineSettings parsed = LineSettings::parse(settings);
+    if (m_impl->device)
+        m_impl->device->apply(parsed);
+    m_impl->settings = parsed;
+    m_impl->settingsText = settings;
+}
+
+QString SystemSerialControl::Settings() const
+{
+    return m_impl->settingsText;
+}
+
+void SystemSerialControl::setInputLen(qint16 length)
+{
+    if (length < 0)
+        throw Failure(EINVAL, QStringLiteral("InputLen %1 is negative").arg(length));
+    m_impl->inputLen = length;
+}
+
+void SystemSerialControl::setInputMode(InputMode)
+{
+    // Text and binary alike travel as Latin-1, one character per byte.
+}
+
+qint16 SystemSerialControl::InBufferCount()
+{
+    return clampCount(m_impl->requireOpen("InBufferCount").waitingIn());
+}
+
+void SystemSerialControl::setInBufferCount(qint16 count)
+{
+    if (count != 0)
+        throw Failure(EINVAL, QStringLiteral("InBufferCount can only be set to 0"));
+    if (m_impl->device)
+        m_impl->device->discardIn();
+}
+
+qint16 SystemSerialControl::OutBufferCount()
+{
+    return clampCount(m_impl->requireOpen("OutBufferCount").waitingOut());
+}
+
+void SystemSerialControl::setOutBufferCount(qint16 count)
+{
+    if (count != 0)
+        throw Failure(EINVAL, QStringLiteral("OutBufferCount can only be set to 0"));
+    if (m_impl->device)
+        m_impl->device->discardOut();
+}
+
+bool SystemSerialControl::PortOpen() const
+{
+    return m_impl->device != nullptr;
+}
+
+void SystemSerialControl::setPortOpen(bool open)
+{
+    if (m_impl->device) {
+        // Reset first: the port counts as closed even if the device was gone.
+        const std::unique_ptr<SerialDevice> closing = std::move(m_impl->device);
+        closing->close();
+    }
+    if (!open)
+        return;
+    const std::optional<PortEntry> entry = m_impl->ports.entry(m_impl->commPort);
+    if (!entry)
+        throw Failure(ENOENT, QStringLiteral("Port %1 does not exist: no serial port has that number (%2 can name one)")
+                                  .arg(m_impl->commPort)
+                                  .arg(PortMap::variableName(m_impl->commPort)));
+    m_impl->device = std::make_unique<SerialDevice>(entry->systemName, m_impl->settings);
+}
+
+void SystemSerialControl::setOutput(const QString& text)
+{
+    SerialDevice& device = m_impl->requireOpen("Output");
+    if (text.size() == 1) {
+        const char byte = latin1(text[0]);
+        device.write(&byte, 1);
+        return;
+    }
+    const QByteArray bytes = text.toLatin1();
+    device.write(bytes.constData(), bytes.size());
+}
+
+QString SystemSerialControl::Input()
+{
+    SerialDevice& device = m_impl->requireOpen("Input");
+    return device.read(m_impl->inputLen > 0 ? m_impl->inputLen : std::numeric_limits<qint16>::max());
+}
+
+const PortMap& SystemSerialControl::ports() const
+{
+    return m_impl->ports;
+}
+
+void SystemSerialControl::setPorts(PortMap ports)
+{
+    m_impl->ports = std::move(ports);
+}
+
+QString SystemSerialControl::devicePath() const
+{
+    return m_impl->device ? m_impl->device->path() : QString();
+}
+
+} // namespace ql

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "serial/PortMap.h"
+#include "serial/SerialControl.h"
+
+#include <memory>
+
+namespace ql {
+
+// The serial control on the operating system's own serial devices. Port numbers
+// are looked up in the PortMap at every open.
+class SystemSerialControl final : public SerialControl {
+public:
+    explicit SystemSerialControl(PortMap ports);
+    ~SystemSerialControl() override;
+    SystemSerialControl(const SystemSerialControl&) = delete;
+    SystemSerialControl& operator=(const SystemSerialControl&) = delete;
+
+    void setCommPort(qint16 port) override;
+    qint16 CommPort() const override;
+
+    void setSettings(const QString& settings) override;
+    QString Settings() const override;
+
+    void setInputLen(qint16 length) override;
+    void setInputMode(InputMode mode) override;
+
+    qint16 InBufferCount() override;
+    void setInBufferCount(qint16 count) override;
+
+    qint16 OutBufferCount() override;
+    void setOutBufferCount(qint16 count) override;
+
+    bool PortOpen() const override;
+    void setPortOpen(bool open) override;
+
+    void setOutput(const QString& text) override;
+    QString Input() override;
+
+    const PortMap& ports() const;
+    void setPorts(PortMap ports);
+
+    // The device the open port uses, empty while closed.
+    QString devicePath() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace ql
