@@ -223,6 +223,10 @@ qint64 SerialDevice::waitingIn()
         const qint64 fetched = fillInput();
         if (fetched < kReadChunk)
             return fetched;
+    } else {
+        // What is buffered was all the device had at the last read; the rest is
+        // counted when the buffer runs dry, so a busy line costs no call per character.
+        return m_in.size() - m_inPos;
     }
     int waiting = 0;
     if (retryIoctl(static_cast<int>(m_handle), FIONREAD, &waiting) != 0)
