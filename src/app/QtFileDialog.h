@@ -4,6 +4,7 @@
 
 namespace ql {
 
+// comFile on the system's open and save dialogs, over the program's active window.
 class QtFileDialog final : public FileDialog {
 public:
     void setFileName(const QString& fileName) override { m_fileName = fileName; }
@@ -16,5 +17,9 @@ private:
     QString m_fileName;
     QString m_filter;
 };
+
+// "Text files(*.txt)|*.txt|All files|*.*" (description, pattern, ...) in Qt's form,
+// "Text files(*.txt);;All files (*.*)". Patterns separated by ";" become blanks.
+QString qtNameFilters(const QString& commonDialogFilter);
 
 } // namespace ql

@@ -1,5 +1,7 @@
 #include "app/mdlMainModule.h"
 
+#include "app/Pictures.h"
+#include "app/QtFileDialog.h"
 #include "app/SingleInstanceLock.h"
 #include "app/VersionText.h"
 #include "app/frmMainWin.h"
@@ -20,6 +22,7 @@ void configureSecondInstanceBox(QMessageBox& box)
 
 int Main()
 {
+    QApplication::setWindowIcon(programIcon());
     SingleInstanceLock lock;
     if (!lock.tryAcquire()) {
         QMessageBox box;
@@ -27,7 +30,7 @@ int Main()
         box.exec();
         return kExitSecondInstance;
     }
-    frmMainWin window;
+    frmMainWin window(nullptr, std::make_unique<QtFileDialog>());
     window.show();
     return QApplication::exec();
 }

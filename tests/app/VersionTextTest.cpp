@@ -10,6 +10,11 @@ struct VersionCase {
     const char* expected;
 };
 
+void PrintTo(const VersionCase& c, std::ostream* out)
+{
+    *out << c.expected;
+}
+
 class VersionTextTest : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(VersionTextTest, FormatsTheFourFields)

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QLabel>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+namespace ql {
+
+// The kinds of control the main window is built from, beyond Qt's own edit, combo
+// and list widgets. Each reports a click only for the left button pressed and
+// released over it, as the window's handlers expect.
+
+// A label or image whose click the window handles.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit ClickLabel(QWidget* parent);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_leftPressed = false;
+};
+
+// A picture box: a windowed control on its own ground colour, with its picture
+// at the top-left corner, that can hold other controls.
+class PictureBox : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PictureBox(QWidget* parent, const QColor& ground = Qt::white);
+
+    void setPicture(const QPixmap& picture);
+    const QPixmap& picture() const { return m_picture; }
+
+    // A one-pixel line in the window text colour around the box, drawn over the
+    // controls it holds.
+    void showBorderLine();
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void childEvent(QChildEvent* event) override;
+
+private:
+    QPixmap m_picture;
+    QWidget* m_borderLine = nullptr;
+    bool m_leftPressed = false;
+};
+
+// A flat captioned frame: a one-pixel line around the controls it holds, broken
+// at the top by its caption. Children are placed relative to its outer corner.
+class FlatFrame : public QWidget {
+    Q_OBJECT
+
+public:
+    FlatFrame(const QString& caption, QWidget* parent);
+
+    const QString& caption() const { return m_caption; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_caption;
+};
+
+} // namespace ql
