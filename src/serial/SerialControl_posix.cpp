@@ -118,8 +118,11 @@ SerialDevice::SerialDevice(const QString& path, const LineSettings& settings)
         if (retryIoctl(fd, TIOCEXCL, nullptr) != 0)
             fail(errno, QStringLiteral("Cannot take for exclusive use"));
         apply(settings);
-        if (retryIoctl(fd, TCFLSH, reinterpret_cast<void*>(TCIOFLUSH)) != 0)
-            fail(errno, QStringLiteral("Cannot empty the queues of"));
+        // Input that waited before the open is stale. Output is left alone: on a
+        // pseudo-terminal, flushing it would throw away what the far end has not
+        // read yet, such as the last characters of the previous session.
+        if (retryIoctl(fd, TCFLSH, reinterpret_cast<void*>(TCIFLUSH)) != 0)
+            fail(errno, QStringLiteral("Cannot empty the input queue of"));
     } catch (...) {
         ::close(fd);
         m_handle = -1;

@@ -14,7 +14,7 @@ namespace ql {
 class SerialDevice {
 public:
     // Opens the device for this program alone, raw, with the given line settings,
-    // and empties both of its queues.
+    // and discards the input that waited before the open.
     SerialDevice(const QString& path, const LineSettings& settings);
     // Closes as close() does.
     ~SerialDevice();
