@@ -166,13 +166,13 @@ void SerialDevice::apply(const LineSettings& settings)
     m_settings = settings;
 }
 
-void SerialDevice::pushOutput()
+qsizetype SerialDevice::writeNow(const char* data, qsizetype size)
 {
-    const int fd = static_cast<int>(m_handle);
-    while (m_outPos < m_out.size()) {
-        const ssize_t written = ::write(fd, m_out.constData() + m_outPos, static_cast<size_t>(m_out.size() - m_outPos));
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t written = ::write(static_cast<int>(m_handle), data + done, static_cast<size_t>(size - done));
         if (written > 0) {
-            m_outPos += written;
+            done += written;
             continue;
         }
         if (written < 0 && errno == EINTR)
@@ -181,6 +181,12 @@ void SerialDevice::pushOutput()
             break;
         failGone(written < 0 ? errno : EIO);
     }
+    return done;
+}
+
+void SerialDevice::pushOutput()
+{
+    m_outPos += writeNow(m_out.constData() + m_outPos, m_out.size() - m_outPos);
     if (m_outPos == m_out.size()) {
         m_out.resize(0);
         m_outPos = 0;
@@ -266,21 +272,8 @@ void SerialDevice::write(const char* data, qsizetype size)
 {
     if (m_outPos < m_out.size())
         pushOutput();
-    qsizetype done = 0;
-    if (m_outPos == m_out.size()) {
-        while (done < size) {
-            const ssize_t written = ::write(static_cast<int>(m_handle), data + done, static_cast<size_t>(size - done));
-            if (written > 0) {
-                done += written;
-                continue;
-            }
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written < 0 && errno == EAGAIN)
-                break;
-            failGone(written < 0 ? errno : EIO);
-        }
-    }
+    // Nothing may overtake what is still queued.
+    const qsizetype done = m_outPos == m_out.size() ? writeNow(data, size) : 0;
     if (done < size)
         m_out.append(data + done, size - done);
 }

@@ -45,6 +45,8 @@ public:
     void close();
 
 private:
+    // Writes what the system takes without waiting; returns how much that was.
+    qsizetype writeNow(const char* data, qsizetype size);
     void pushOutput();
     qint64 fillInput();
     [[noreturn]] void fail(int error, const QString& what) const;
