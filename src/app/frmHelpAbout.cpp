@@ -2,6 +2,7 @@
 
 #include "app/ClosePictures.h"
 #include "app/Fonts.h"
+#include "app/LabelCaption.h"
 #include "app/VersionText.h"
 
 #include <QEvent>
@@ -36,30 +37,6 @@ int pixels(int twips)
 QRect twipsRect(int left, int top, int width, int height)
 {
     return {pixels(left), pixels(top), pixels(width), pixels(height)};
-}
-
-// Labels follow the caption rules of the original design: CR LF is one line
-// break, "&&" is one ampersand and a single "&" marks an access key, which
-// labels without a partner control never act on.
-QString shownCaption(const QString& caption)
-{
-    QString shown;
-    shown.reserve(caption.size());
-    for (qsizetype i = 0; i < caption.size(); ++i) {
-        const QChar c = caption.at(i);
-        const QChar next = i + 1 < caption.size() ? caption.at(i + 1) : QChar();
-        if (c == u'\r' && next == u'\n')
-            continue;
-        if (c == u'&') {
-            if (next == u'&') {
-                shown += c;
-                ++i;
-            }
-            continue;
-        }
-        shown += c;
-    }
-    return shown;
 }
 
 void setCaption(QLabel& label, const QString& caption, bool autoSize)

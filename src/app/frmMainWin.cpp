@@ -4,13 +4,19 @@
 #include "app/Fonts.h"
 #include "app/Pictures.h"
 #include "app/QtFileDialog.h"
-#include "app/frmHelpAbout.h"
+#include "app/LabelCaption.h"
+#include "app/VersionText.h"
 #include "app/WindowControls.h"
+#include "app/frmHelpAbout.h"
 #include "common/Failure.h"
+#include "records/BrowseCommand.h"
 #include "records/RecordList.h"
 #include "serial/NumericText.h"
+#include "serial/SystemSerialControl.h"
+#include "transfer/Transfers.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -175,7 +181,7 @@ bool discardsTyping(const QKeyEvent& key)
 frmMainWin::frmMainWin(std::unique_ptr<SerialControl> serialControl, std::unique_ptr<FileDialog> fileDialog,
                        QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
-    , MSCommI(std::move(serialControl))
+    , MSCommI(serialControl ? std::move(serialControl) : std::make_unique<SystemSerialControl>(PortMap()))
     , comFile(fileDialog ? std::move(fileDialog) : std::make_unique<QtFileDialog>())
 {
     installFontSubstitutions();
@@ -213,6 +219,67 @@ frmMainWin::~frmMainWin()
     qApp->removeEventFilter(this);
 }
 
+void frmMainWin::Form_Load(const QString& argumentText)
+{
+    setWindowTitle(kAppTitle + QLatin1Char(' ') + VersionText());
+    lblTitleBar->setText(shownCaption(QStringLiteral("\r\n   ") + windowTitle()));
+
+    m_transferState.strBeginChar = QStringLiteral("^");
+    m_transferState.strEndChar = QStringLiteral("$");
+    m_transferState.strSepChar = QStringLiteral("@");
+
+    // Fields stand as given: no trimming, unquoting or change of case.
+    const QStringList fields = argumentText.isEmpty() ? QStringList() : argumentText.split(QLatin1Char('#'));
+    if (fields.size() >= 2)
+        m_transferState.strHhc2PcFile = fields.at(1);
+    if (fields.size() >= 1)
+        m_transferState.strPc2HhcFile = fields.at(0);
+
+    setProcessIndex(0);
+    probePorts();
+}
+
+// A number is listed only when its own port opened: a failed selection must not
+// let the port selected before answer for it.
+void frmMainWin::probePorts()
+{
+    cmbPort->clear();
+    for (qint16 number = PortMap::kFirstPort; number <= PortMap::kLastPort; ++number) {
+        bool opened = false;
+        try {
+            MSCommI->setCommPort(number);
+            MSCommI->setPortOpen(true);
+            opened = MSCommI->PortOpen();
+        } catch (const Failure&) {
+            continue;
+        }
+        if (!opened)
+            continue;
+        try {
+            MSCommI->setPortOpen(false);
+        } catch (const Failure&) {
+            // It opened, so it is usable; the next open closes it first.
+        }
+        cmbPort->addItem(QString::number(number));
+        cmbPort->setItemData(cmbPort->count() - 1, portToolTip(number), Qt::ToolTipRole);
+    }
+    releasePort();
+    if (cmbPort->count() > 0)
+        cmbPort->setCurrentIndex(0);
+}
+
+QString frmMainWin::portToolTip(qint16 number) const
+{
+    if (!m_portNames)
+        return {};
+    const std::optional<PortEntry> entry = m_portNames->entry(number);
+    if (!entry)
+        return {};
+    if (entry->description.isEmpty())
+        return entry->systemName;
+    return entry->systemName + QStringLiteral(" \u2014 ") + entry->description;
+}
+
 void frmMainWin::createControls()
 {
     const QCursor hand = handCursor();
@@ -230,6 +297,8 @@ void frmMainWin::createControls()
     PicClose->setPicture(drawClosePicture(Qt::black));
     PicClose->setCursor(hand);
     connect(PicClose, &PictureBox::clicked, this, &frmMainWin::PicClose_Click);
+    connect(PicStart, &PictureBox::clicked, this, &frmMainWin::PicStart_Click);
+    connect(PicAbort, &PictureBox::clicked, this, &frmMainWin::PicAbort_Click);
 
     PicLineRgt = named(new PictureBox(this, Qt::black), "PicLineRgt", {});
     PicLineLft = named(new PictureBox(this, Qt::black), "PicLineLft", {});
@@ -322,6 +391,7 @@ void frmMainWin::createProcessFrame()
     cmdBrowse->setFont(sansSerifFont(true));
     cmdBrowse->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     cmdBrowse->setCursor(hand);
+    connect(cmdBrowse, &ClickLabel::clicked, this, &frmMainWin::cmdBrowse_Click);
 
     picBorder[2] = named(new PictureBox(fmProcesses), "picBorder(2)", twipsRect(120, 360, 1695, 285));
     cmbProcess = makeComboBox(picBorder[2], "cmbProcess", 1740, {QStringLiteral("PC->HHC"), QStringLiteral("HHC->PC")},
@@ -520,9 +590,71 @@ RecordList& frmMainWin::records()
     return *m_records;
 }
 
+void frmMainWin::PicStart_Click()
+{
+    // Hiding PicStart keeps the operator out, but a click already queued would
+    // still arrive inside the run's own event processing.
+    if (m_running)
+        return;
+    m_running = true;
+    repaint();
+    PicAbort->show();
+    PicStart->hide();
+    PicClose->hide();
+    PicHelp->hide();
+    try {
+        StartSelectedProcess(*this, *MSCommI, m_transferState);
+    } catch (...) {
+        // The Start command goes on to restore its buttons whatever failed.
+    }
+    PicHelp->show();
+    PicClose->show();
+    PicStart->show();
+    PicAbort->hide();
+    m_running = false;
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
+}
+
+void frmMainWin::PicAbort_Click()
+{
+    releasePort();
+}
+
+void frmMainWin::releasePort() noexcept
+{
+    try {
+        if (MSCommI->PortOpen())
+            MSCommI->setPortOpen(false);
+    } catch (...) {
+        // Nothing more to do: a port that will not close is closed by the next open.
+    }
+}
+
 void frmMainWin::PicClose_Click()
 {
     close();
+}
+
+void frmMainWin::closeEvent(QCloseEvent* event)
+{
+    // The run is on the stack below this event: the window must outlive it. Closing
+    // the port makes the run end through its failure ending; then it closes again.
+    if (m_running) {
+        event->ignore();
+        m_closePending = true;
+        releasePort();
+        return;
+    }
+    releasePort();
+    QWidget::closeEvent(event);
+}
+
+void frmMainWin::cmdBrowse_Click()
+{
+    txtFile->setText(BrowseForDataFile(*comFile, processText(), m_transferState, *this, records()));
 }
 
 void frmMainWin::PicHelp_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/FileDialog.h"
+#include "serial/PortMap.h"
 #include "serial/SerialControl.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
@@ -10,7 +11,9 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
+class QCloseEvent;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
@@ -38,10 +41,23 @@ class frmMainWin final : public QWidget, public TransferHost {
     Q_OBJECT
 
 public:
-    // A null comFile gets the system's file dialogs.
+    // A null MSCommI gets a control that knows no ports; a null comFile gets the
+    // system's file dialogs.
     explicit frmMainWin(std::unique_ptr<SerialControl> MSCommI = nullptr,
                         std::unique_ptr<FileDialog> comFile = nullptr, QWidget* parent = nullptr);
     ~frmMainWin() override;
+
+    // Gets the window ready before it is first shown: caption and title band, the
+    // protocol characters, the two data-file paths of the argument text ("send#recv"),
+    // the PC->HHC direction, and the list of the ports that open now.
+    void Form_Load(const QString& argumentText = {});
+
+    // The devices behind the port numbers, named in the tooltips of cmbPort's
+    // entries. Give it before Form_Load.
+    void setPortNames(PortMap ports) { m_portNames = std::move(ports); }
+
+    // Whether the Start command is running, a transfer included.
+    bool isRunning() const { return m_running; }
 
     // TransferHost
     void postMessage(const QString& text) override;
@@ -62,7 +78,7 @@ public:
 
     TransferState& transferState() { return m_transferState; }
     const TransferState& transferState() const { return m_transferState; }
-    // May be null until a serial control is given.
+    // Never null.
     SerialControl* serialControl() { return MSCommI.get(); }
     FileDialog& fileDialog() { return *comFile; }
 
@@ -73,6 +89,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -87,13 +104,21 @@ private:
     void lstRecords_Click();
     void ImgViewEvnt_Click();
     void ImgViewFile_Click();
+    void PicStart_Click();
+    void PicAbort_Click();
     void PicClose_Click();
+    void cmdBrowse_Click();
     void PicHelp_Click();
     void cmbProcess_Click();
     void lblTitleBar_MouseDown(const QMouseEvent& event);
     void lblTitleBar_MouseMove(const QMouseEvent& event);
     void Form_KeyPress(const QKeyEvent& event);
     void ComboBox_KeyUp(QComboBox& combo, const QKeyEvent& event);
+
+    void probePorts();
+    // Closes the port if it is open; a failure changes nothing.
+    void releasePort() noexcept;
+    QString portToolTip(qint16 number) const;
 
     // What a Tab keystroke does, run once the current event has been handled.
     void sendTab();
@@ -139,6 +164,11 @@ private:
     std::unique_ptr<SerialControl> MSCommI;
     std::unique_ptr<FileDialog> comFile;
     TransferState m_transferState;
+    std::optional<PortMap> m_portNames;
+
+    bool m_running = false;
+    // A close asked for while a transfer runs waits for the run to end.
+    bool m_closePending = false;
 
     qint16 intDragX = 0;
     qint16 intDragY = 0;

@@ -5,9 +5,12 @@
 #include "app/SingleInstanceLock.h"
 #include "app/VersionText.h"
 #include "app/frmMainWin.h"
+#include "serial/PortMap.h"
+#include "serial/SystemSerialControl.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStringList>
 
 namespace ql {
 
@@ -20,6 +23,11 @@ void configureSecondInstanceBox(QMessageBox& box)
                                "A second instance is not supported"));
 }
 
+QString argumentText(const QStringList& arguments)
+{
+    return arguments.mid(1).join(QLatin1Char(' '));
+}
+
 int Main()
 {
     QApplication::setWindowIcon(programIcon());
@@ -30,7 +38,10 @@ int Main()
         box.exec();
         return kExitSecondInstance;
     }
-    frmMainWin window(nullptr, std::make_unique<QtFileDialog>());
+    const PortMap ports = PortMap::fromSystem();
+    frmMainWin window(std::make_unique<SystemSerialControl>(ports), std::make_unique<QtFileDialog>());
+    window.setPortNames(ports);
+    window.Form_Load(argumentText(QCoreApplication::arguments()));
     window.show();
     return QApplication::exec();
 }

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace ql {
+
+// The text a label shows for a caption of the original design: CR LF is one line
+// break, "&&" is one ampersand and a single "&" marks an access key, which
+// labels without a partner control never act on.
+QString shownCaption(const QString& caption);
+
+} // namespace ql

@@ -1,0 +1,124 @@
+#include "LoadedWindowFixture.h"
+#include "WindowContents.h"
+
+#include "serial/PortMap.h"
+#include "serial/SystemSerialControl.h"
+#include "support/PtyPair.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ql::test {
+namespace {
+
+// Another process holding a device open and locked, as a program using the port would.
+class HeldByAnotherProcess {
+public:
+    explicit HeldByAnotherProcess(const QString& device)
+    {
+        const QByteArray path = device.toLocal8Bit();
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        m_child = fork();
+        if (m_child == 0) {
+            const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const char taken = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+            if (write(ready[1], &taken, 1) != 1)
+                _exit(2);
+            for (;;)
+                pause();
+        }
+        close(ready[1]);
+        pollfd wait {ready[0], POLLIN, 0};
+        char taken = 0;
+        m_holding = m_child > 0 && poll(&wait, 1, 10000) == 1 && read(ready[0], &taken, 1) == 1 && taken == 'y';
+        close(ready[0]);
+    }
+    ~HeldByAnotherProcess()
+    {
+        if (m_child <= 0)
+            return;
+        kill(m_child, SIGKILL);
+        int status = 0;
+        waitpid(m_child, &status, 0);
+    }
+    HeldByAnotherProcess(const HeldByAnotherProcess&) = delete;
+    HeldByAnotherProcess& operator=(const HeldByAnotherProcess&) = delete;
+
+    bool holding() const { return m_holding; }
+
+private:
+    pid_t m_child = -1;
+    bool m_holding = false;
+};
+
+// Whether this process could take the device for itself now.
+bool freeToLock(const QString& device)
+{
+    const int fd = open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return locked;
+}
+
+TEST(PortProbe, ListsTheVirtualPortsThatOpenAndLeavesOutHeldAndMissingOnes)
+{
+    PtyPair free3;
+    PtyPair held5;
+    PtyPair free9;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString missing = QDir(dir.path()).filePath(QStringLiteral("ttyGone"));
+
+    const EnvironmentGuard port3("QUORVALINK_COM3", free3.slavePath().toLocal8Bit());
+    const EnvironmentGuard port5("QUORVALINK_COM5", held5.slavePath().toLocal8Bit());
+    const EnvironmentGuard port7("QUORVALINK_COM7", missing.toLocal8Bit());
+    const EnvironmentGuard port9("QUORVALINK_COM9", free9.slavePath().toLocal8Bit());
+    const HeldByAnotherProcess holder(held5.slavePath());
+    ASSERT_TRUE(holder.holding());
+
+    const PortMap ports = PortMap::fromSystem();
+    auto control = std::make_unique<SystemSerialControl>(ports);
+    const SystemSerialControl& serial = *control;
+    frmMainWin window(std::move(control), std::make_unique<AnsweringFileDialog>());
+    window.setPortNames(ports);
+    window.Form_Load();
+
+    auto* cmbPort = window.findChild<QComboBox*>(QStringLiteral("cmbPort"));
+    ASSERT_NE(cmbPort, nullptr);
+    const QStringList listed = entries(*cmbPort);
+    EXPECT_TRUE(listed.contains(QStringLiteral("3"))) << listed.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(listed.contains(QStringLiteral("9"))) << listed.join(QLatin1Char(',')).toStdString();
+    EXPECT_FALSE(listed.contains(QStringLiteral("5"))) << "held by another process";
+    EXPECT_FALSE(listed.contains(QStringLiteral("7"))) << "device missing";
+    for (qsizetype i = 1; i < listed.size(); ++i)
+        EXPECT_LT(listed.at(i - 1).toInt(), listed.at(i).toInt()) << "ascending";
+    EXPECT_EQ(cmbPort->currentIndex(), 0);
+
+    const auto toolTip = [&](const char* number) {
+        return cmbPort->itemData(cmbPort->findText(QString::fromLatin1(number)), Qt::ToolTipRole).toString();
+    };
+    EXPECT_TRUE(toolTip("3").startsWith(free3.slavePath())) << toolTip("3").toStdString();
+    EXPECT_TRUE(toolTip("3").contains(QStringLiteral("QUORVALINK_COM3")));
+    EXPECT_TRUE(toolTip("9").startsWith(free9.slavePath()));
+    for (int index = 0; index < cmbPort->count(); ++index)
+        EXPECT_FALSE(cmbPort->itemData(index, Qt::ToolTipRole).toString().isEmpty()) << index;
+
+    EXPECT_FALSE(serial.PortOpen());
+    EXPECT_TRUE(freeToLock(free3.slavePath()));
+    EXPECT_TRUE(freeToLock(free9.slavePath()));
+}
+
+} // namespace
+} // namespace ql::test
