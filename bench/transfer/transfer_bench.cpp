@@ -1,0 +1,440 @@
+// Both transfers at full size through the window, the system serial control and the
+// simulated device on a pseudo-terminal pair: 32767 records of 40 characters each
+// way. Compared with a bulk copy of the same bytes through a pseudo-terminal pair,
+// and split into the costs of the per-pass yield and the per-record status repaint.
+
+#include "app/frmMainWin.h"
+#include "eventlog/Messages.h"
+#include "hhcsim/DataFile.h"
+#include "hhcsim/SimulatedDevice.h"
+#include "records/RecordFiles.h"
+#include "records/RecordList.h"
+#include "serial/PortMap.h"
+#include "serial/PortProcedures.h"
+#include "serial/SystemSerialControl.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QListView>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using ql::hhcsim::DeviceEvent;
+
+constexpr int kRecords = 32767;
+constexpr int kRecordLength = 40;
+constexpr double kTargetCharsPerSecond = 250000;
+constexpr long kTargetPeakKb = 100 * 1024;
+
+double seconds(Clock::duration elapsed)
+{
+    return std::chrono::duration<double>(elapsed).count();
+}
+
+long peakKb()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+QByteArrayList makeRecords()
+{
+    QByteArrayList records;
+    records.reserve(kRecords);
+    for (int k = 0; k < kRecords; ++k) {
+        QByteArray record(kRecordLength, Qt::Uninitialized);
+        for (int i = 0; i < kRecordLength; ++i)
+            record[i] = static_cast<char>('A' + (k + i) % 26);
+        records.append(record);
+    }
+    return records;
+}
+
+// The bytes that follow the handshake: every record, "@" between, "$" after the last.
+qint64 wireBytes(const QByteArrayList& records)
+{
+    qint64 total = 0;
+    for (const QByteArray& record : records)
+        total += record.size() + 1;
+    return total;
+}
+
+// A simulated device serving one session in a thread; the times of its events kept.
+class Device {
+public:
+    Device(ql::hhcsim::DeviceOptions options, const QByteArrayList& expected)
+        : m_expected(expected)
+    {
+        options.once = true;
+        m_device = std::make_unique<ql::hhcsim::SimulatedDevice>(std::move(options), [this](const DeviceEvent& e) {
+            const auto now = Clock::now();
+            const std::lock_guard lock(m_mutex);
+            switch (e.kind) {
+            case DeviceEvent::Kind::SessionBegan:
+                m_began = now;
+                break;
+            case DeviceEvent::Kind::RecordsReceived:
+                m_received = now;
+                m_receivedExactly = e.complete && e.records == m_expected;
+                break;
+            case DeviceEvent::Kind::Problem:
+                std::fprintf(stderr, "device: %s\n", qPrintable(e.text));
+                break;
+            default:
+                break;
+            }
+        });
+        m_thread = std::thread([this] { m_device->run(); });
+    }
+    ~Device()
+    {
+        m_device->stop();
+        m_thread.join();
+    }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    std::optional<Clock::time_point> began() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_began;
+    }
+    std::optional<Clock::time_point> received() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_received;
+    }
+    bool receivedExactly() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_receivedExactly;
+    }
+
+private:
+    const QByteArrayList& m_expected;
+    mutable std::mutex m_mutex;
+    std::optional<Clock::time_point> m_began;
+    std::optional<Clock::time_point> m_received;
+    bool m_receivedExactly = false;
+    std::unique_ptr<ql::hhcsim::SimulatedDevice> m_device;
+    std::thread m_thread;
+};
+
+// When a given message first reaches the event list.
+class MessageClock {
+public:
+    MessageClock(QListView& events, const QString& message)
+    {
+        QObject::connect(events.model(), &QAbstractItemModel::dataChanged, &m_context,
+                         [this, message](const QModelIndex& first) {
+                             if (!m_at && first.data().toString() == message)
+                                 m_at = Clock::now();
+                         });
+    }
+    std::optional<Clock::time_point> at() const { return m_at; }
+
+private:
+    QObject m_context;
+    std::optional<Clock::time_point> m_at;
+};
+
+struct RunResult {
+    bool ok = false;
+    double clickSeconds = 0;    // the whole Start command
+    double transferSeconds = 0; // from the device's session start to the last record's arrival
+};
+
+void printRun(const char* name, const RunResult& run, qint64 bytes, double bulkRate)
+{
+    const double rate = run.transferSeconds > 0 ? bytes / run.transferSeconds : 0;
+    std::printf("%-8s %s  Start command %.3f s  transfer %.3f s  %9.0f chars/s  %5.1f%% of bulk copy  (target %.0f)\n",
+                name, run.ok ? "ok  " : "FAIL", run.clickSeconds, run.transferSeconds, rate, 100.0 * rate / bulkRate,
+                kTargetCharsPerSecond);
+}
+
+class Bench {
+public:
+    explicit Bench(const QString& link)
+        : m_link(link)
+    {
+        QProcessEnvironment environment;
+        environment.insert(ql::PortMap::variableName(1), link);
+        m_window = std::make_unique<ql::frmMainWin>(
+            std::make_unique<ql::SystemSerialControl>(ql::PortMap::fromRule(environment, {})));
+        m_window->Form_Load();
+        m_window->show();
+        if (!QTest::qWaitForWindowExposed(m_window.get()))
+            std::fprintf(stderr, "the window was not exposed\n");
+        m_window->findChild<QComboBox*>(QStringLiteral("cmbPort"))->setEditText(QStringLiteral("1"));
+        m_window->findChild<QComboBox*>(QStringLiteral("cmbBaud"))->setEditText(QStringLiteral("921600"));
+    }
+
+    ql::frmMainWin& window() { return *m_window; }
+
+    RunResult pcToHhc(const QByteArrayList& records, const QString& path)
+    {
+        QString error;
+        if (!ql::hhcsim::writeDataFile(path, records, error))
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+        m_window->transferState().strPc2HhcFile = path;
+        m_window->setProcessIndex(0);
+        ql::LoadRecordsFile(*m_window, m_window->records(), path);
+
+        ql::hhcsim::DeviceOptions options;
+        options.linkPath = m_link;
+        options.mode = ql::hhcsim::Mode::Receive;
+        Device device(options, records);
+        const auto start = Clock::now();
+        clickStart();
+        RunResult run;
+        run.clickSeconds = seconds(Clock::now() - start);
+        // The device reads the last characters after the port closed.
+        for (int i = 0; i < 5000 && !device.received(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        run.ok = m_window->lastMessage() == ql::msg::kTransferSucceeded && device.receivedExactly();
+        if (device.began() && device.received())
+            run.transferSeconds = seconds(*device.received() - *device.began());
+        return run;
+    }
+
+    RunResult hhcToPc(const QByteArrayList& records, const QString& path)
+    {
+        m_window->transferState().strHhc2PcFile = path;
+        m_window->setProcessIndex(1);
+
+        ql::hhcsim::DeviceOptions options;
+        options.linkPath = m_link;
+        options.mode = ql::hhcsim::Mode::Send;
+        options.sendRecords = records;
+        options.quiet = std::chrono::milliseconds(100);
+        Device device(options, records);
+        MessageClock completed(*m_window->findChild<QListView*>(QStringLiteral("lstEvents")),
+                               ql::msg::kReceptionCompleted);
+        const auto start = Clock::now();
+        clickStart();
+        RunResult run;
+        run.clickSeconds = seconds(Clock::now() - start);
+        QFile saved(path);
+        const bool savedExactly = saved.open(QIODevice::ReadOnly)
+                                  && saved.readAll() == ql::hhcsim::formatDataFile(records);
+        run.ok = completed.at() && savedExactly && m_window->records().count() == records.size();
+        if (device.began() && completed.at())
+            run.transferSeconds = seconds(*completed.at() - *device.began());
+        return run;
+    }
+
+private:
+    void clickStart()
+    {
+        QTest::mouseClick(m_window->findChild<QWidget*>(QStringLiteral("PicStart")), Qt::LeftButton);
+    }
+
+    QString m_link;
+    std::unique_ptr<ql::frmMainWin> m_window;
+};
+
+// The same bytes through a raw pseudo-terminal pair, one thread writing the whole
+// buffer, one reading: the most the line itself allows.
+double bulkCopy(const QByteArray& bytes, bool towardsMaster)
+{
+    int master = -1;
+    int slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        std::exit(1);
+    }
+    termios raw {};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    const int writeFd = towardsMaster ? slave : master;
+    const int readFd = towardsMaster ? master : slave;
+
+    const auto start = Clock::now();
+    std::thread writer([&] {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(writeFd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+            if (n > 0)
+                done += n;
+            else if (n < 0 && errno != EINTR && errno != EAGAIN)
+                break;
+        }
+    });
+    qint64 got = 0;
+    std::vector<char> buffer(1 << 16);
+    while (got < bytes.size()) {
+        pollfd ready {readFd, POLLIN, 0};
+        if (::poll(&ready, 1, 5000) <= 0)
+            break;
+        const ssize_t n = ::read(readFd, buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    const double elapsed = seconds(Clock::now() - start);
+    writer.join();
+    ::close(master);
+    ::close(slave);
+    if (got != bytes.size())
+        std::fprintf(stderr, "bulk copy lost bytes: %lld of %lld\n", static_cast<long long>(got),
+                     static_cast<long long>(bytes.size()));
+    return got / elapsed;
+}
+
+template <typename Call>
+double microsecondsPerCall(int count, Call call)
+{
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i)
+        call(i);
+    return seconds(Clock::now() - start) * 1e6 / count;
+}
+
+// The serial control alone sending the records as the PC->HHC run does, with a
+// thread draining the far end: each record through SendPaced, or, for comparison,
+// handed to Output whole. Also the cost of one OutBufferCount read on the idle line.
+double controlSendRate(const QByteArrayList& records, bool wholeRecords, double* outBufferCountUs = nullptr)
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        std::exit(1);
+    }
+    QProcessEnvironment environment;
+    environment.insert(ql::PortMap::variableName(1), QString::fromLocal8Bit(name));
+    ql::SystemSerialControl control(ql::PortMap::fromRule(environment, {}));
+    ql::OpenSerialPort(control, ql::LineControls {QStringLiteral("1"), QStringLiteral("921600"), QStringLiteral("8"),
+                                                  QStringLiteral("1")});
+    if (outBufferCountUs) {
+        *outBufferCountUs = microsecondsPerCall(200000, [&](int) { static_cast<void>(control.OutBufferCount()); });
+    }
+    const qint64 total = wireBytes(records);
+    std::atomic<qint64> got {0};
+    std::thread reader([&] {
+        std::vector<char> buffer(1 << 16);
+        while (got < total) {
+            pollfd ready {master, POLLIN, 0};
+            if (::poll(&ready, 1, 5000) <= 0)
+                break;
+            const ssize_t n = ::read(master, buffer.data(), buffer.size());
+            if (n <= 0)
+                break;
+            got += n;
+        }
+    });
+    const auto start = Clock::now();
+    for (qsizetype k = 0; k < records.size(); ++k) {
+        const QString record = QString::fromLatin1(records.at(k));
+        while (control.OutBufferCount() != 0) {
+        }
+        if (wholeRecords)
+            control.setOutput(record);
+        else
+            ql::SendPaced(control, record, 0);
+        control.setOutput(k + 1 == records.size() ? QStringLiteral("$") : QStringLiteral("@"));
+    }
+    ql::CloseSerialPort(control);
+    reader.join();
+    const double elapsed = seconds(Clock::now() - start);
+    ::close(master);
+    ::close(slave);
+    return got / elapsed;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // transfer_bench [runs [pc2hhc|hhc2pc]]: one direction alone, for profiling.
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const bool sending = only.isEmpty() || only == QLatin1String("pc2hhc");
+    const bool receiving = only.isEmpty() || only == QLatin1String("hhc2pc");
+
+    QTemporaryDir dir;
+    const QByteArrayList records = makeRecords();
+    const qint64 bytes = wireBytes(records);
+    const QByteArray wire = records.join('@') + '$';
+
+    const double bulkToDevice = bulkCopy(wire, true);
+    const double bulkFromDevice = bulkCopy(wire, false);
+    std::printf("%d records of %d characters: %lld characters on the wire each way\n", kRecords, kRecordLength,
+                static_cast<long long>(bytes));
+    std::printf("bulk copy through a pseudo-terminal pair: %.0f chars/s one way, %.0f chars/s the other\n",
+                bulkToDevice, bulkFromDevice);
+
+    Bench bench(dir.filePath(QStringLiteral("hhc")));
+    bool allOk = true;
+    double worstRate = 1e18;
+    for (int run = 1; run <= runs; ++run) {
+        std::vector<RunResult> results;
+        if (sending) {
+            results.push_back(bench.pcToHhc(records, dir.filePath(QStringLiteral("send.txt"))));
+            printRun("PC->HHC", results.back(), bytes, bulkToDevice);
+        }
+        if (receiving) {
+            results.push_back(bench.hhcToPc(records, dir.filePath(QStringLiteral("received.txt"))));
+            printRun("HHC->PC", results.back(), bytes, bulkFromDevice);
+        }
+        for (const RunResult& r : results) {
+            allOk = allOk && r.ok;
+            worstRate = std::min(worstRate, r.transferSeconds > 0 ? bytes / r.transferSeconds : 0.0);
+        }
+    }
+
+    // What the window costs on its own, with nothing on the line.
+    ql::frmMainWin& window = bench.window();
+    const double yieldUs = microsecondsPerCall(200000, [&](int) { window.YieldToWindows(); });
+    const double statusUs = microsecondsPerCall(kRecords, [&](int i) { window.showStatus(QString::number(i)); });
+    const double processEventsUs = microsecondsPerCall(200000, [](int) { QCoreApplication::processEvents(); });
+    std::printf("YieldToWindows, idle window: %.2f us a call (processEvents alone %.2f us); once per received "
+                "character: %.2f s of a run\n",
+                yieldUs, processEventsUs, yieldUs * 1e-6 * static_cast<double>(bytes));
+    std::printf("status repaint (showStatus): %.2f us a call; once per record: %.2f s of a run\n", statusUs,
+                statusUs * 1e-6 * kRecords);
+
+    if (sending) {
+        double outBufferCountUs = 0;
+        const double paced = controlSendRate(records, false, &outBufferCountUs);
+        std::printf("serial control alone, records through SendPaced: %.0f chars/s (%.2f us a character, of which "
+                    "%.2f us the OutBufferCount read)\n",
+                    paced, 1e6 / paced, outBufferCountUs);
+        std::printf("serial control alone, each record one Output:     %.0f chars/s\n", controlSendRate(records, true));
+    }
+
+    const long peak = peakKb();
+    std::printf("peak memory (ru_maxrss): %.1f MB  (target under %ld MB)\n", peak / 1024.0, kTargetPeakKb / 1024);
+    const bool met = allOk && worstRate >= kTargetCharsPerSecond && peak < kTargetPeakKb;
+    std::printf("%s\n", met ? "targets met" : "targets NOT met");
+    return met ? 0 : 2;
+}

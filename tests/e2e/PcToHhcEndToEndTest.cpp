@@ -1,0 +1,157 @@
+#include "TransferWindowFixture.h"
+
+#include "eventlog/Messages.h"
+#include "hhcsim/DataFile.h"
+
+#include <gtest/gtest.h>
+
+namespace ql::test {
+namespace {
+
+using hhcsim::DeviceEvent;
+using Kind = DeviceEvent::Kind;
+using namespace std::chrono_literals;
+
+struct SendCase {
+    const char* name;
+    QByteArrayList records;
+};
+
+class PcToHhcSendsRecordsExactly : public TransferWindowTest, public ::testing::WithParamInterface<SendCase> {};
+
+TEST_P(PcToHhcSendsRecordsExactly, AfterTheHandshake)
+{
+    const QByteArrayList& sent = GetParam().records;
+    startDevice(deviceOptions(hhcsim::Mode::Receive));
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, hhcsim::formatDataFile(sent));
+    choosePcToHhc(path);
+    browse(path);
+    ASSERT_EQ(records(), sent);
+
+    start();
+
+    const DeviceEvent session = lastSession();
+    EXPECT_EQ(session.received, "^" + recordsOnWire(sent));
+    EXPECT_EQ(session.sent, QByteArray("^"));
+    const QStringList log = events();
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_EQ(log.first(), msg::kPleaseWait);
+    EXPECT_TRUE(log.contains(msg::recordsFound(static_cast<int>(sent.size()))));
+    EXPECT_TRUE(log.filter(QStringLiteral(" records remaining")).isEmpty());
+    EXPECT_EQ(log.last(), msg::kTransferSucceeded);
+    EXPECT_EQ(status(), msg::kTransferSucceeded);
+    EXPECT_FALSE(window().serialControl()->PortOpen());
+    // The list is sent, not consumed.
+    EXPECT_EQ(records(), sent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wire, PcToHhcSendsRecordsExactly,
+    ::testing::Values(SendCase {"EmptyListSendsNothingAfterTheHandshake", {}},
+                      SendCase {"SingleRecordEndsWithEndCharacterAlone", {"R1"}},
+                      SendCase {"SingleEmptyRecordIsEndCharacterAlone", {""}},
+                      SendCase {"EmptyRecordsPutSeparatorsSideBySide", {"", "", ""}},
+                      SendCase {"EmptyRecordBetweenTwo", {"A", "", "B"}},
+                      SendCase {"ProtocolCharactersInsideRecordsGoUnescaped", {"a@b", "c$d", "^e^"}},
+                      SendCase {"HighBytesTravelUnchanged", {allHighBytes(), "x" + allHighBytes() + "y"}}),
+    [](const ::testing::TestParamInfo<SendCase>& param) { return std::string(param.param.name); });
+
+TEST_F(TransferWindowTest, EndCharacterReachesDeviceThoughPortClosesRightAfter)
+{
+    // A slow reader leaves the end character queued on the line when the port closes.
+    const QByteArrayList sent = numberedRecords(100, 100);
+    auto options = deviceOptions(hhcsim::Mode::Receive);
+    options.faults.slowReadPerByte = 50us;
+    startDevice(options);
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, hhcsim::formatDataFile(sent));
+    choosePcToHhc(path);
+    browse(path);
+
+    start();
+    EXPECT_TRUE(device().eventsOf(Kind::RecordsReceived).empty()) << "the device read everything before the close";
+
+    ASSERT_TRUE(device().waitForEvents(Kind::RecordsReceived));
+    const DeviceEvent received = device().eventsOf(Kind::RecordsReceived).back();
+    EXPECT_TRUE(received.complete) << received.text.toStdString();
+    EXPECT_EQ(received.records, sent);
+    EXPECT_TRUE(lastSession().received.endsWith('$'));
+    EXPECT_EQ(events().last(), msg::kTransferSucceeded);
+}
+
+TEST_F(TransferWindowTest, PcToHhcEndsWithFailureWhenDeviceHangsUpMidway)
+{
+    auto options = deviceOptions(hhcsim::Mode::Receive);
+    options.faults.hangupAfter = 2;
+    startDevice(options);
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    // More than the line holds, so that the PC is still sending when the device goes.
+    writeFile(path, hhcsim::formatDataFile(numberedRecords(4000)));
+    choosePcToHhc(path);
+    browse(path);
+
+    start();
+
+    EXPECT_FALSE(device().eventsOf(Kind::HungUp).empty());
+    const QStringList log = events();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.at(log.size() - 2), msg::kTransferFailed);
+    EXPECT_FALSE(log.last().isEmpty());
+    EXPECT_FALSE(log.contains(msg::kTransferSucceeded));
+    EXPECT_EQ(status(), log.last());
+    EXPECT_FALSE(window().serialControl()->PortOpen());
+}
+
+TEST_F(TransferWindowTest, AbortDuringHandshakeEndsSendWithFailure)
+{
+    auto options = deviceOptions(hhcsim::Mode::Receive);
+    options.faults.noAnswer = true;
+    startDevice(options);
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, hhcsim::formatDataFile({"R1"}));
+    choosePcToHhc(path);
+    browse(path);
+
+    whileRunning([this] { return events().contains(msg::kWaitingResponse); }, [this] { abort(); });
+    start();
+
+    const QStringList log = events();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.mid(log.size() - 2),
+              (QStringList {msg::kTransferFailed, closedPortText([](SerialControl& serial) { serial.Input(); })}));
+    EXPECT_EQ(lastSession().received, QByteArray("^"));
+}
+
+TEST_F(TransferWindowTest, FileRoundTripsThroughDeviceByteForByte)
+{
+    const QByteArrayList original {"first", "", "^caret^ inside", allHighBytes(), "trailing blanks  ", "last"};
+    const QString sendPath = dataPath(QStringLiteral("send.txt"));
+    writeFile(sendPath, hhcsim::formatDataFile(original));
+
+    startDevice(deviceOptions(hhcsim::Mode::Receive));
+    choosePcToHhc(sendPath);
+    browse(sendPath);
+    start();
+    ASSERT_EQ(events().last(), msg::kTransferSucceeded);
+    ASSERT_TRUE(device().waitForEvents(Kind::RecordsReceived));
+    const DeviceEvent received = device().eventsOf(Kind::RecordsReceived).back();
+    ASSERT_TRUE(received.complete);
+
+    // The device keeps what it got in a file of its own and sends that back.
+    const QString devicePath = dataPath(QStringLiteral("device.txt"));
+    QString error;
+    ASSERT_TRUE(hhcsim::writeDataFile(devicePath, received.records, error)) << error.toStdString();
+    QByteArrayList stored;
+    ASSERT_TRUE(hhcsim::readDataFile(devicePath, stored, error)) << error.toStdString();
+    startDevice(deviceOptions(hhcsim::Mode::Send, stored));
+    const QString receivePath = dataPath(QStringLiteral("received.txt"));
+    chooseHhcToPc(receivePath);
+    start();
+
+    EXPECT_EQ(events().last(), msg::writtenRecords(static_cast<int>(original.size())));
+    EXPECT_EQ(readFile(receivePath), readFile(sendPath));
+}
+
+} // namespace
+} // namespace ql::test

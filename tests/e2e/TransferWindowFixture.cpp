@@ -1,0 +1,230 @@
+#include "TransferWindowFixture.h"
+
+#include "common/Failure.h"
+#include "records/FileDialog.h"
+#include "records/RecordList.h"
+#include "serial/PortMap.h"
+#include "serial/SystemSerialControl.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProcessEnvironment>
+#include <QTest>
+#include <QTimer>
+
+namespace ql::test {
+
+namespace {
+
+constexpr int kPollMs = 2;
+// Far beyond any run of these tests; only a transfer that never gets there meets it.
+constexpr qint64 kRunBoundMs = 20000;
+
+// The common file dialog, answering with the name the test chose.
+class AnsweringFileDialog final : public FileDialog {
+public:
+    explicit AnsweringFileDialog(const QString& answer) : m_answer(answer) {}
+
+    void setFileName(const QString& fileName) override { m_fileName = fileName; }
+    QString FileName() const override { return m_fileName; }
+    void setFilter(const QString&) override {}
+    void ShowOpen() override { m_fileName = m_answer; }
+    void ShowSave() override { m_fileName = m_answer; }
+
+private:
+    const QString& m_answer;
+    QString m_fileName;
+};
+
+} // namespace
+
+void TransferWindowTest::SetUp()
+{
+    ASSERT_TRUE(m_dir.isValid());
+    m_link = m_dir.filePath(QStringLiteral("hhc"));
+    QProcessEnvironment environment;
+    environment.insert(PortMap::variableName(1), m_link);
+    m_window = std::make_unique<frmMainWin>(std::make_unique<SystemSerialControl>(PortMap::fromRule(environment, {})),
+                                            std::make_unique<AnsweringFileDialog>(m_chosenFile));
+    m_window->Form_Load();
+    // The handshake goes on without an answer once no window is open.
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    setPortText(QStringLiteral("1"));
+}
+
+void TransferWindowTest::TearDown()
+{
+    m_window.reset();
+    m_device.reset();
+}
+
+DeviceThread& TransferWindowTest::startDevice(hhcsim::DeviceOptions options)
+{
+    m_device.reset();
+    options.linkPath = m_link;
+    m_device = std::make_unique<DeviceThread>(std::move(options));
+    return *m_device;
+}
+
+void TransferWindowTest::writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray TransferWindowTest::readFile(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+void TransferWindowTest::choosePcToHhc(const QString& path)
+{
+    m_window->transferState().strPc2HhcFile = path;
+    m_window->setProcessIndex(0);
+}
+
+void TransferWindowTest::chooseHhcToPc(const QString& path)
+{
+    m_window->transferState().strHhc2PcFile = path;
+    m_window->setProcessIndex(1);
+}
+
+void TransferWindowTest::setPortText(const QString& text)
+{
+    control<QComboBox>("cmbPort")->setEditText(text);
+}
+
+void TransferWindowTest::setFileText(const QString& text)
+{
+    control<QLineEdit>("txtFile")->setText(text);
+}
+
+void TransferWindowTest::setProcessText(const QString& text)
+{
+    control<QComboBox>("cmbProcess")->setEditText(text);
+}
+
+void TransferWindowTest::browse(const QString& path)
+{
+    m_chosenFile = path;
+    QTest::mouseClick(control("cmdBrowse"), Qt::LeftButton);
+}
+
+void TransferWindowTest::start()
+{
+    ASSERT_TRUE(control("PicStart")->isVisible());
+    QTest::mouseClick(control("PicStart"), Qt::LeftButton);
+    EXPECT_TRUE(control("PicStart")->isVisible());
+    EXPECT_FALSE(control("PicAbort")->isVisible());
+}
+
+void TransferWindowTest::abort()
+{
+    EXPECT_TRUE(control("PicAbort")->isVisible());
+    EXPECT_FALSE(control("PicStart")->isVisible());
+    QTest::mouseClick(control("PicAbort"), Qt::LeftButton);
+}
+
+void TransferWindowTest::whileRunning(std::function<bool()> due, std::function<void()> action)
+{
+    auto* timer = new QTimer(m_window.get());
+    auto elapsed = std::make_shared<QElapsedTimer>();
+    elapsed->start();
+    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, elapsed, due = std::move(due),
+                                                      action = std::move(action)] {
+        if (due()) {
+            timer->stop();
+            action();
+        } else if (elapsed->elapsed() > kRunBoundMs) {
+            timer->stop();
+            ADD_FAILURE() << "the run never got to the point of the action; aborted";
+            abort();
+        }
+    });
+    timer->start(kPollMs);
+}
+
+QStringList TransferWindowTest::events() const
+{
+    const QAbstractItemModel* model = control<QListView>("lstEvents")->model();
+    QStringList out;
+    for (int row = 0; row < model->rowCount(); ++row)
+        out.append(model->index(row, 0).data().toString());
+    return out;
+}
+
+QString TransferWindowTest::status() const
+{
+    return control<QLabel>("lblStatus")->text();
+}
+
+QByteArrayList TransferWindowTest::records() const
+{
+    return toBytes(m_window->records().records());
+}
+
+hhcsim::DeviceEvent TransferWindowTest::lastSession()
+{
+    EXPECT_TRUE(m_device->waitForEvents(hhcsim::DeviceEvent::Kind::SessionEnded));
+    const auto ended = m_device->eventsOf(hhcsim::DeviceEvent::Kind::SessionEnded);
+    return ended.empty() ? hhcsim::DeviceEvent {} : ended.back();
+}
+
+QString TransferWindowTest::closedPortText(const std::function<void(SerialControl&)>& operation)
+{
+    SerialControl& serial = *m_window->serialControl();
+    EXPECT_FALSE(serial.PortOpen());
+    try {
+        operation(serial);
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+    ADD_FAILURE() << "an operation on the closed port did not fail";
+    return {};
+}
+
+QString latin1(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+QByteArrayList toBytes(const QStringList& texts)
+{
+    QByteArrayList out;
+    out.reserve(texts.size());
+    for (const QString& text : texts)
+        out.append(text.toLatin1());
+    return out;
+}
+
+QByteArray allHighBytes()
+{
+    QByteArray bytes;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        bytes.append(static_cast<char>(b));
+    return bytes;
+}
+
+QByteArray recordsOnWire(const QByteArrayList& records)
+{
+    return records.isEmpty() ? QByteArray() : records.join('@') + '$';
+}
+
+QByteArrayList numberedRecords(int count, int length)
+{
+    QByteArrayList out;
+    out.reserve(count);
+    for (int k = 1; k <= count; ++k)
+        out.append(QByteArrayLiteral("record ").append(QByteArray::number(k).rightJustified(5, '0')).leftJustified(length, '.'));
+    return out;
+}
+
+} // namespace ql::test

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "DeviceThread.h"
+
+#include "app/frmMainWin.h"
+#include "hhcsim/SimulatedDevice.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace ql::test {
+
+// The main window shown offscreen with the system serial control, whose port 1 is
+// the link of a simulated device serving in a thread.
+class TransferWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Replaces the device; every device of a test publishes at the same link.
+    DeviceThread& startDevice(hhcsim::DeviceOptions options);
+    DeviceThread& device() { return *m_device; }
+
+    // A data file in the test's folder.
+    QString dataPath(const QString& name) const { return m_dir.filePath(name); }
+    static void writeFile(const QString& path, const QByteArray& bytes);
+    static QByteArray readFile(const QString& path);
+
+    // Chooses the direction with its data file path, as the process selection does.
+    void choosePcToHhc(const QString& path);
+    void chooseHhcToPc(const QString& path);
+    void setPortText(const QString& text);
+    void setFileText(const QString& text);
+    void setProcessText(const QString& text);
+
+    // Clicks the browse button and chooses `path` in the file dialog; in the
+    // PC->HHC direction that loads the file into the records list.
+    void browse(const QString& path);
+    // Clicks Start; the run goes on to its end inside the click.
+    void start();
+    // Clicks Abort, which only a running Start command shows.
+    void abort();
+    // Runs `action` once, from inside the running transfer's waits, as soon as
+    // `due` holds; the bound keeps a reception that never gets there from hanging.
+    void whileRunning(std::function<bool()> due, std::function<void()> action);
+
+    QStringList events() const;
+    QString status() const;
+    QByteArrayList records() const;
+
+    template <typename Control = QWidget>
+    Control* control(const char* name) const
+    {
+        auto* found = m_window->findChild<Control*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << "no control " << name;
+        return found;
+    }
+
+    frmMainWin& window() { return *m_window; }
+
+    // The device's records for the last session in each direction.
+    hhcsim::DeviceEvent lastSession();
+
+    // The description the serial control gives for `operation` on a closed port.
+    QString closedPortText(const std::function<void(SerialControl&)>& operation);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_link;
+    QString m_chosenFile;
+    std::unique_ptr<DeviceThread> m_device;
+    std::unique_ptr<frmMainWin> m_window;
+};
+
+// Wire and file helpers.
+QString latin1(const QByteArray& bytes);
+QByteArrayList toBytes(const QStringList& texts);
+QByteArray allHighBytes();
+// What the PC sends after the answer for these records: "@" between, "$" after the last.
+QByteArray recordsOnWire(const QByteArrayList& records);
+// Records "record 00001" and on, padded with dots to `length` characters.
+QByteArrayList numberedRecords(int count, int length = 40);
+
+} // namespace ql::test
