@@ -3,8 +3,8 @@
 #include "app/ClosePictures.h"
 #include "app/Fonts.h"
 #include "app/Pictures.h"
-#include "app/QtFileDialog.h"
 #include "app/LabelCaption.h"
+#include "app/QtFileDialog.h"
 #include "app/VersionText.h"
 #include "app/WindowControls.h"
 #include "app/frmHelpAbout.h"
@@ -24,6 +24,7 @@
 #include <QProxyStyle>
 #include <QScreen>
 #include <QStringListModel>
+#include <QWindow>
 
 #include <cmath>
 #include <initializer_list>
@@ -525,9 +526,10 @@ void frmMainWin::lstRecords_Click()
 qint16 frmMainWin::YieldToWindows()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // The platform windows, not every widget: this runs once per polling pass.
     int open = 0;
-    for (const QWidget* window : QApplication::topLevelWidgets()) {
-        const Qt::WindowType type = window->windowType();
+    for (const QWindow* window : QGuiApplication::topLevelWindows()) {
+        const Qt::WindowType type = window->type();
         if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog))
             ++open;
     }
