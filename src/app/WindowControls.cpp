@@ -16,11 +16,6 @@ void fillGround(QWidget& widget, const QColor& ground)
     widget.setAutoFillBackground(true);
 }
 
-bool releasedInside(const QWidget& widget, const QMouseEvent& event)
-{
-    return event.button() == Qt::LeftButton && widget.rect().contains(event.position().toPoint());
-}
-
 // Lies over the held controls without taking their clicks.
 class BorderLine final : public QWidget {
 public:
@@ -42,22 +37,33 @@ protected:
 
 } // namespace
 
+void LeftClick::press(const QMouseEvent& event)
+{
+    if (event.button() == Qt::LeftButton)
+        m_pressed = true;
+}
+
+bool LeftClick::release(const QWidget& widget, const QMouseEvent& event)
+{
+    if (event.button() != Qt::LeftButton)
+        return false;
+    const bool click = m_pressed && widget.rect().contains(event.position().toPoint());
+    m_pressed = false;
+    return click;
+}
+
 ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) {}
 
 void ClickLabel::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_leftPressed = true;
+    m_click.press(*event);
     event->accept();
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = m_leftPressed && releasedInside(*this, *event);
-    if (event->button() == Qt::LeftButton)
-        m_leftPressed = false;
     event->accept();
-    if (click)
+    if (m_click.release(*this, *event))
         emit clicked();
 }
 
@@ -104,18 +110,14 @@ void PictureBox::paintEvent(QPaintEvent*)
 
 void PictureBox::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_leftPressed = true;
+    m_click.press(*event);
     event->accept();
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = m_leftPressed && releasedInside(*this, *event);
-    if (event->button() == Qt::LeftButton)
-        m_leftPressed = false;
     event->accept();
-    if (click)
+    if (m_click.release(*this, *event))
         emit clicked();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -10,6 +11,17 @@ namespace ql {
 // The kinds of control the main window is built from, beyond Qt's own edit, combo
 // and list widgets. Each reports a click only for the left button pressed and
 // released over it, as the window's handlers expect.
+
+// Tells a click apart: the left button pressed and then released over the same control.
+class LeftClick {
+public:
+    void press(const QMouseEvent& event);
+    // True when this release completes a click on the widget.
+    bool release(const QWidget& widget, const QMouseEvent& event);
+
+private:
+    bool m_pressed = false;
+};
 
 // A label or image whose click the window handles.
 class ClickLabel : public QLabel {
@@ -26,7 +38,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    bool m_leftPressed = false;
+    LeftClick m_click;
 };
 
 // A picture box: a windowed control on its own ground colour, with its picture
@@ -57,7 +69,7 @@ protected:
 private:
     QPixmap m_picture;
     QWidget* m_borderLine = nullptr;
-    bool m_leftPressed = false;
+    LeftClick m_click;
 };
 
 // A flat captioned frame: a one-pixel line around the controls it holds, broken

@@ -395,8 +395,7 @@ void frmMainWin::createProcessFrame()
     connect(cmdBrowse, &ClickLabel::clicked, this, &frmMainWin::cmdBrowse_Click);
 
     picBorder[2] = named(new PictureBox(fmProcesses), "picBorder(2)", twipsRect(120, 360, 1695, 285));
-    cmbProcess = makeComboBox(picBorder[2], "cmbProcess", 1740, {QStringLiteral("PC->HHC"), QStringLiteral("HHC->PC")},
-                              QStringLiteral("PC->HHC"));
+    cmbProcess = makeComboBox(picBorder[2], "cmbProcess", 1740, {kPcToHhc, kHhcToPc}, kPcToHhc);
     connect(cmbProcess, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_processChangeSerial = m_inputSerial;
         if (index >= 0)

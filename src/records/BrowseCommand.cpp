@@ -9,7 +9,6 @@
 namespace ql {
 namespace {
 
-const QString kHhcToPc = QStringLiteral("HHC->PC");
 const QString kTextFilter = QStringLiteral("Text files(*.txt)|*.txt");
 
 // Upper case is only safe where the file system ignores case; elsewhere the

@@ -4,6 +4,7 @@
 #include "records/RecordFiles.h"
 #include "serial/NumericText.h"
 #include "transfer/TransferHost.h"
+#include "transfer/TransferState.h"
 
 namespace ql {
 
@@ -32,9 +33,9 @@ void checkAndRun(TransferHost& host, SerialControl& MSCommI, const TransferState
 
     host.EnableSettings(false);
     const QString process = host.processText();
-    if (process == QLatin1String("PC->HHC")) {
+    if (process == kPcToHhc) {
         RunPcToHhc(host, MSCommI, state);
-    } else if (process == QLatin1String("HHC->PC")) {
+    } else if (process == kHhcToPc) {
         // A run that never got the begin request holds no records of its own; saving
         // then would overwrite the data file with a stale list.
         if (RunHhcToPc(host, MSCommI, state) == ReceptionOutcome::Received)
