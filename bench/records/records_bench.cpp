@@ -1,6 +1,7 @@
 // Loading and saving a full data file, 32767 records of 80 characters, through the
 // window's records list with the records view shown, against `cat` of the same file.
 
+#include "Measure.h"
 #include "app/frmMainWin.h"
 #include "records/RecordFiles.h"
 #include "records/RecordList.h"
@@ -17,29 +18,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using ql::bench::Clock;
+using ql::bench::seconds;
+using ql::bench::peakKb;
 
 constexpr int kRecords = 32767;
 constexpr int kRecordLength = 80;
 constexpr double kTargetSeconds = 0.3;
 constexpr long kTargetPeakKb = 60 * 1024;
-
-double seconds(Clock::duration elapsed)
-{
-    return std::chrono::duration<double>(elapsed).count();
-}
-
-long peakKb()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 QByteArray makeFile()
 {

@@ -2,6 +2,7 @@
 // character after the output count reads 0), single-character reads behind the
 // input-count check, and one bulk write of the same bytes for comparison.
 
+#include "Measure.h"
 #include "serial/PortMap.h"
 #include "serial/PortProcedures.h"
 #include "serial/SystemSerialControl.h"
@@ -21,7 +22,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using ql::bench::Clock;
+using ql::bench::seconds;
 
 constexpr int kChars = 1 << 20;
 constexpr qint16 kPort = 1;
@@ -86,11 +88,6 @@ std::unique_ptr<ql::SystemSerialControl> openControl(const Pty& pty)
     ql::OpenSerialPort(*control, ql::LineControls {QString::number(kPort), QStringLiteral("921600"),
                                                  QStringLiteral("8"), QStringLiteral("1")});
     return control;
-}
-
-double seconds(Clock::duration elapsed)
-{
-    return std::chrono::duration<double>(elapsed).count();
 }
 
 double bulkWrite(const QString& text)

@@ -3,6 +3,7 @@
 // way. Compared with a bulk copy of the same bytes through a pseudo-terminal pair,
 // and split into the costs of the per-pass yield and the per-record status repaint.
 
+#include "Measure.h"
 #include "app/frmMainWin.h"
 #include "eventlog/Messages.h"
 #include "hhcsim/DataFile.h"
@@ -33,7 +34,6 @@
 #include <optional>
 #include <poll.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -41,25 +41,15 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using ql::bench::Clock;
+using ql::bench::seconds;
+using ql::bench::peakKb;
 using ql::hhcsim::DeviceEvent;
 
 constexpr int kRecords = 32767;
 constexpr int kRecordLength = 40;
 constexpr double kTargetCharsPerSecond = 250000;
 constexpr long kTargetPeakKb = 100 * 1024;
-
-double seconds(Clock::duration elapsed)
-{
-    return std::chrono::duration<double>(elapsed).count();
-}
-
-long peakKb()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 QByteArrayList makeRecords()
 {

@@ -392,8 +392,27 @@ SimulatedDevice::Ending SimulatedDevice::waitForClose(bool reading)
         const Io io = reading ? takeInput(chunk, true, nullptr) : waitLine(Want::Nothing, true, nullptr);
         if (io == Io::Stopped)
             return Ending::Stopped;
-        if (io == Io::Closed)
+        if (io == Io::Closed) {
+            // What the PC wrote just before closing still waits on the line. It is
+            // this session's unless the PC has already opened the port again.
+            if (reading && m_port->pcOpens() == 0)
+                takeLeftoverInput();
             return Ending::Closed;
+        }
+    }
+}
+
+void SimulatedDevice::takeLeftoverInput()
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_port->master(), buffer, sizeof buffer);
+        if (n > 0)
+            m_received.append(buffer, n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return;
     }
 }
 
