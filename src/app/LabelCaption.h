@@ -4,7 +4,7 @@
 
 namespace ql {
 
-// The text a label shows for a caption of the original design: CR LF is one line
+// The text a label shows for a caption as the program sets it: CR LF is one line
 // break, "&&" is one ampersand and a single "&" marks an access key, which
 // labels without a partner control never act on.
 QString shownCaption(const QString& caption);
