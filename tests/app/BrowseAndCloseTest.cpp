@@ -47,8 +47,8 @@ TEST_F(Browse, PcToHhcLoadsTheChosenFileIntoTheRecordsList)
 
     click("cmdBrowse");
 
-    EXPECT_EQ(comFile->opensShown, 1);
-    EXPECT_EQ(comFile->savesShown, 0);
+    EXPECT_EQ(comFile->opensShown(), 1);
+    EXPECT_EQ(comFile->savesShown(), 0);
     EXPECT_EQ(control<QLineEdit>("txtFile")->text(), file);
     EXPECT_EQ(window->transferState().strPc2HhcFile, file);
     EXPECT_EQ(rows(*control<QListView>("lstRecords")), (QStringList {"one", "two", "", "four"}));
@@ -63,8 +63,8 @@ TEST_F(Browse, HhcToPcOnlyChoosesThePath)
 
     click("cmdBrowse");
 
-    EXPECT_EQ(comFile->savesShown, 1);
-    EXPECT_EQ(comFile->opensShown, 0);
+    EXPECT_EQ(comFile->savesShown(), 1);
+    EXPECT_EQ(comFile->opensShown(), 0);
     EXPECT_EQ(control<QLineEdit>("txtFile")->text(), file);
     EXPECT_EQ(window->transferState().strHhc2PcFile, file);
     EXPECT_TRUE(rows(*control<QListView>("lstRecords")).isEmpty());
@@ -92,7 +92,7 @@ TEST_F(Close, ClosingTheWindowReleasesTheDeviceForOtherPrograms)
     environment.insert(PortMap::variableName(1), pty.slavePath());
     auto control = std::make_unique<SystemSerialControl>(PortMap::fromRule(environment, {}));
     SystemSerialControl& serialPort = *control;
-    window = std::make_unique<frmMainWin>(std::move(control), std::make_unique<AnsweringFileDialog>());
+    window = std::make_unique<frmMainWin>(std::move(control), std::make_unique<ScriptedFileDialog>());
     window->Form_Load();
     window->show();
     serialPort.setCommPort(1);

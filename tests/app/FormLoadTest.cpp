@@ -119,7 +119,7 @@ TEST_F(FormLoad, ProbeListsOnlyTheNumbersWhosePortsOpenedAndClosesEach)
     FakeSerialControl& fake = *control;
     // Selecting 13 fails while 12, which opens, is still selected: 13 must not be listed.
     scriptPorts(fake, {2, 12, 40, 99}, {13});
-    frmMainWin loaded(std::move(control), std::make_unique<AnsweringFileDialog>());
+    frmMainWin loaded(std::move(control), std::make_unique<ScriptedFileDialog>());
     loaded.Form_Load();
 
     auto* cmbPort = loaded.findChild<QComboBox*>(QStringLiteral("cmbPort"));
@@ -146,7 +146,7 @@ TEST_F(FormLoad, ProbeFindingNoPortLeavesTheListEmptyWithNothingSelected)
 {
     auto control = std::make_unique<FakeSerialControl>();
     scriptPorts(*control, {}, {});
-    frmMainWin loaded(std::move(control), std::make_unique<AnsweringFileDialog>());
+    frmMainWin loaded(std::move(control), std::make_unique<ScriptedFileDialog>());
     loaded.Form_Load();
 
     auto* cmbPort = loaded.findChild<QComboBox*>(QStringLiteral("cmbPort"));

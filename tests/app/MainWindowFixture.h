@@ -17,9 +17,11 @@ namespace ql::test {
 // their design names.
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { showWindow(std::make_unique<frmMainWin>()); }
+
+    void showWindow(std::unique_ptr<frmMainWin> shown)
     {
-        window = std::make_unique<frmMainWin>();
+        window = std::move(shown);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));

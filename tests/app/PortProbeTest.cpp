@@ -91,7 +91,7 @@ TEST(PortProbe, ListsTheVirtualPortsThatOpenAndLeavesOutHeldAndMissingOnes)
     const PortMap ports = PortMap::fromSystem();
     auto control = std::make_unique<SystemSerialControl>(ports);
     const SystemSerialControl& serial = *control;
-    frmMainWin window(std::move(control), std::make_unique<AnsweringFileDialog>());
+    frmMainWin window(std::move(control), std::make_unique<ScriptedFileDialog>());
     window.setPortNames(ports);
     window.Form_Load();
 

@@ -1,7 +1,6 @@
 #include "TransferWindowFixture.h"
 
 #include "common/Failure.h"
-#include "records/FileDialog.h"
 #include "records/RecordList.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
@@ -24,22 +23,6 @@ constexpr int kPollMs = 2;
 // Far beyond any run of these tests; only a transfer that never gets there meets it.
 constexpr qint64 kRunBoundMs = 20000;
 
-// The common file dialog, answering with the name the test chose.
-class AnsweringFileDialog final : public FileDialog {
-public:
-    explicit AnsweringFileDialog(const QString& answer) : m_answer(answer) {}
-
-    void setFileName(const QString& fileName) override { m_fileName = fileName; }
-    QString FileName() const override { return m_fileName; }
-    void setFilter(const QString&) override {}
-    void ShowOpen() override { m_fileName = m_answer; }
-    void ShowSave() override { m_fileName = m_answer; }
-
-private:
-    const QString& m_answer;
-    QString m_fileName;
-};
-
 } // namespace
 
 void TransferWindowTest::SetUp()
@@ -48,8 +31,10 @@ void TransferWindowTest::SetUp()
     m_link = m_dir.filePath(QStringLiteral("hhc"));
     QProcessEnvironment environment;
     environment.insert(PortMap::variableName(1), m_link);
+    auto dialog = std::make_unique<ScriptedFileDialog>();
+    m_comFile = dialog.get();
     m_window = std::make_unique<frmMainWin>(std::make_unique<SystemSerialControl>(PortMap::fromRule(environment, {})),
-                                            std::make_unique<AnsweringFileDialog>(m_chosenFile));
+                                            std::move(dialog));
     m_window->Form_Load();
     // The handshake goes on without an answer once no window is open.
     m_window->show();
@@ -114,7 +99,7 @@ void TransferWindowTest::setProcessText(const QString& text)
 
 void TransferWindowTest::browse(const QString& path)
 {
-    m_chosenFile = path;
+    m_comFile->answer = path;
     QTest::mouseClick(control("cmdBrowse"), Qt::LeftButton);
 }
 

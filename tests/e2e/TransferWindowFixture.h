@@ -4,6 +4,7 @@
 
 #include "app/frmMainWin.h"
 #include "hhcsim/SimulatedDevice.h"
+#include "support/ScriptedFileDialog.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -75,7 +76,7 @@ protected:
 private:
     QTemporaryDir m_dir;
     QString m_link;
-    QString m_chosenFile;
+    ScriptedFileDialog* m_comFile = nullptr;
     std::unique_ptr<DeviceThread> m_device;
     std::unique_ptr<frmMainWin> m_window;
 };

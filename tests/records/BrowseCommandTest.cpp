@@ -1,9 +1,9 @@
 #include "records/BrowseCommand.h"
 
 #include "eventlog/Messages.h"
-#include "records/FileDialog.h"
 #include "records/RecordList.h"
 #include "records/RecordingPoster.h"
+#include "support/ScriptedFileDialog.h"
 #include "transfer/TransferState.h"
 
 #include <QFile>
@@ -15,39 +15,7 @@
 namespace ql {
 namespace {
 
-// Answers the next dialog with a scripted name (empty: cancelled) and keeps
-// what the command asked of it.
-class ScriptedFileDialog final : public FileDialog {
-public:
-    explicit ScriptedFileDialog(QString answer) : m_answer(std::move(answer)) {}
-
-    void setFileName(const QString& fileName) override { m_fileName = fileName; }
-    QString FileName() const override { return m_fileName; }
-    void setFilter(const QString& filter) override { m_filter = filter; }
-    void ShowOpen() override { show(QStringLiteral("open")); }
-    void ShowSave() override { show(QStringLiteral("save")); }
-
-    const QString& filter() const { return m_filter; }
-    const QStringList& shown() const { return m_shown; }
-    const QString& nameWhenShown() const { return m_nameWhenShown; }
-
-private:
-    void show(const QString& kind)
-    {
-        m_shown.append(kind);
-        m_nameWhenShown = m_fileName;
-        m_fileName = m_answer;
-    }
-
-    QString m_answer;
-    QString m_fileName = QStringLiteral("left over from the last choice");
-    QString m_filter;
-    QStringList m_shown;
-    QString m_nameWhenShown;
-};
-
-const QString kPcToHhc = QStringLiteral("PC->HHC");
-const QString kHhcToPc = QStringLiteral("HHC->PC");
+using test::ScriptedFileDialog;
 
 // Where file names ignore case the chosen path is shown in upper case; elsewhere
 // it must stay as chosen, or it would name another file.
