@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 
+#include <QString>
 #include <QStringList>
 
 #include <cerrno>
@@ -41,7 +42,7 @@ LineSettings LineSettings::parse(const QString& text)
     const qulonglong baudValue = baud.toULongLong(&ok);
     if (!allDigits(baud) || !ok || baudValue == 0 || baudValue > 0xFFFFFFFFULL)
         refuse(text, QStringLiteral("the baud rate \"%1\" is not a positive whole number").arg(baud));
-    settings.baud = static_cast<quint32>(baudValue);
+    settings.baud = static_cast<std::uint32_t>(baudValue);
 
     const QString parity = fields[1].trimmed().toUpper();
     if (parity == QLatin1String("N"))
@@ -75,12 +76,6 @@ LineSettings LineSettings::parse(const QString& text)
         refuse(text, QStringLiteral("2 stop bits need 6 to 8 data bits"));
 
     return settings;
-}
-
-double LineSettings::bitsPerCharacter() const
-{
-    const double stop = stopBits == StopBits::One ? 1.0 : stopBits == StopBits::Two ? 2.0 : 1.5;
-    return 1.0 + dataBits + (parity == Parity::None ? 0.0 : 1.0) + stop;
 }
 
 } // namespace ql

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QString>
-#include <QtGlobal>
+#include <cstdint>
+
+class QString;
 
 namespace ql {
 
@@ -10,7 +11,7 @@ enum class StopBits { One, OneAndHalf, Two };
 
 // A line settings text such as "115200,N,8,1", taken apart and checked.
 struct LineSettings {
-    quint32 baud = 9600;
+    std::uint32_t baud = 9600;
     Parity parity = Parity::None;
     int dataBits = 8;
     StopBits stopBits = StopBits::One;
@@ -21,7 +22,11 @@ struct LineSettings {
     static LineSettings parse(const QString& text);
 
     // The number of bits one character takes on the wire, start and stop bits included.
-    double bitsPerCharacter() const;
+    double bitsPerCharacter() const
+    {
+        const double stop = stopBits == StopBits::One ? 1.0 : stopBits == StopBits::Two ? 2.0 : 1.5;
+        return 1.0 + dataBits + (parity == Parity::None ? 0.0 : 1.0) + stop;
+    }
 };
 
 inline constexpr char kDefaultLineSettings[] = "9600,N,8,1";

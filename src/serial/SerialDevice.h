@@ -2,43 +2,74 @@
 
 #include "serial/LineSettings.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QtGlobal>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
 
 namespace ql {
 
+// A failure of a serial device. Texts are in the encoding the system uses for file
+// names (UTF-8 on Windows), so the control above can decode them as it does paths.
+class SerialError : public std::exception {
+public:
+    enum class Kind {
+        Failed,  // the operation failed
+        Refused, // the device does not take these line settings; the old ones stay
+        Gone,    // the device went away (unplugged, or the far end closed)
+    };
+
+    SerialError(Kind kind, int systemNumber, std::string description)
+        : m_kind(kind), m_systemNumber(systemNumber), m_description(std::move(description))
+    {
+    }
+
+    Kind kind() const noexcept { return m_kind; }
+    // The system's own error number (errno, or GetLastError on Windows).
+    int systemNumber() const noexcept { return m_systemNumber; }
+    // What failed, on which device, and the system's text.
+    const std::string& description() const noexcept { return m_description; }
+    const char* what() const noexcept override { return m_description.c_str(); }
+
+private:
+    Kind m_kind = Kind::Failed;
+    int m_systemNumber = 0;
+    std::string m_description;
+};
+
 // One open serial device, as the operating system offers it. Each platform has its
-// own implementation file; everything else sees only this class. Every failure
-// throws ql::Failure with the system's error number and text and the device path.
+// own implementation file; everything else sees only this class. It needs nothing
+// beyond the standard library and the system, and every failure throws SerialError.
 class SerialDevice {
 public:
     // Opens the device for this program alone, raw, with the given line settings,
     // and discards the input that waited before the open.
-    SerialDevice(const QString& path, const LineSettings& settings);
-    // Closes as close() does.
+    SerialDevice(const std::string& path, const LineSettings& settings);
+    // Closes as close() does, but never throws.
     ~SerialDevice();
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    const QString& path() const { return m_path; }
+    const std::string& path() const { return m_path; }
 
     // Applies new line settings at once; on refusal the old ones stay.
     void apply(const LineSettings& settings);
 
     // Characters received and not yet taken, the device's and the program's own.
-    qint64 waitingIn();
+    std::int64_t waitingIn();
     // Characters handed to write and not yet transmitted.
-    qint64 waitingOut();
+    std::int64_t waitingOut();
 
     void discardIn();
     void discardOut();
 
     // Queues the bytes and returns at once; what the system does not take now is
     // handed on at later calls.
-    void write(const char* data, qsizetype size);
-    // Takes up to `max` received characters as Latin-1 text, "" when none waits.
-    QString read(qsizetype max);
+    void write(const char* data, std::size_t size);
+    // Takes up to `max` received bytes, none when none waits. The bytes stay valid
+    // until the next call on this device.
+    std::string_view read(std::size_t max);
 
     // Lets what is still queued reach the wire, within a bound that follows from
     // the baud rate, then closes. Closing twice is harmless.
@@ -46,21 +77,21 @@ public:
 
 private:
     // Writes what the system takes without waiting; returns how much that was.
-    qsizetype writeNow(const char* data, qsizetype size);
+    std::size_t writeNow(const char* data, std::size_t size);
     void pushOutput();
-    qint64 fillInput();
-    [[noreturn]] void fail(int error, const QString& what) const;
+    std::int64_t fillInput();
+    [[noreturn]] void fail(int error, const std::string& what) const;
     [[noreturn]] void failGone(int error) const;
 
-    QString m_path;
-    qintptr m_handle = -1; // the platform's descriptor or handle
+    std::string m_path;
+    std::intptr_t m_handle = -1; // the platform's descriptor or handle
     LineSettings m_settings;
     // Read from the system in chunks, handed out a character at a time.
-    QByteArray m_in;
-    qsizetype m_inPos = 0;
+    std::string m_in;
+    std::size_t m_inPos = 0;
     // What the system has not taken yet, in order.
-    QByteArray m_out;
-    qsizetype m_outPos = 0;
+    std::string m_out;
+    std::size_t m_outPos = 0;
 };
 
 } // namespace ql

@@ -1,7 +1,5 @@
 #include "serial/SerialDevice.h"
 
-#include "common/Failure.h"
-
 // termios2 rather than <termios.h>: it takes any baud rate the driver accepts.
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -14,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -23,14 +22,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr qsizetype kReadChunk = 4096;
+constexpr std::size_t kReadChunk = 4096;
 // The longest a close waits for queued characters to reach the wire.
 constexpr auto kDrainCap = std::chrono::milliseconds(5000);
 constexpr auto kDrainMargin = std::chrono::milliseconds(500);
 
-QString osText(int error)
+std::string osText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return std::strerror(error);
 }
 
 int retryIoctl(int fd, unsigned long request, void* argument)
@@ -73,56 +72,56 @@ void setLine(termios2& tio, const LineSettings& settings)
 }
 
 // What the driver made of the request, or an empty text when it took all of it.
-QString refusedPart(const termios2& wanted, const termios2& got)
+std::string refusedPart(const termios2& wanted, const termios2& got)
 {
     const tcflag_t frame = CSIZE | PARENB | PARODD | CSTOPB;
     if ((wanted.c_cflag & frame) != (got.c_cflag & frame))
-        return QStringLiteral("the driver does not offer this combination of parity, data bits and stop bits");
+        return "the driver does not offer this combination of parity, data bits and stop bits";
     // Drivers round the rate to what their clock divides; 2% is what a UART line tolerates.
     const double difference = std::abs(static_cast<double>(got.c_ospeed) - static_cast<double>(wanted.c_ospeed));
     if (difference > wanted.c_ospeed * 0.02)
-        return QStringLiteral("the driver does not run at %1 baud (it set %2)").arg(wanted.c_ospeed).arg(got.c_ospeed);
+        return "the driver does not run at " + std::to_string(wanted.c_ospeed) + " baud (it set "
+               + std::to_string(got.c_ospeed) + ")";
     return {};
 }
 
 } // namespace
 
-SerialDevice::SerialDevice(const QString& path, const LineSettings& settings)
+SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings)
     : m_path(path),
       m_settings(settings)
 {
-    const QByteArray encoded = path.toLocal8Bit();
     int fd = -1;
     do {
-        fd = ::open(encoded.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        fail(errno, QStringLiteral("Cannot open"));
+        fail(errno, "Cannot open");
     m_handle = fd;
 
     try {
         struct stat status {};
         if (::fstat(fd, &status) != 0)
-            fail(errno, QStringLiteral("Cannot open"));
+            fail(errno, "Cannot open");
         termios2 tio {};
         if (!S_ISCHR(status.st_mode) || retryIoctl(fd, TCGETS2, &tio) != 0)
-            fail(ENOTTY, QStringLiteral("Not a serial device:"));
+            fail(ENOTTY, "Not a serial device:");
         // TIOCEXCL keeps other programs out, but not root; the lock keeps out every
         // program that asks for it, root included.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             if (error == EWOULDBLOCK)
-                fail(EBUSY, QStringLiteral("In use by another program:"));
-            fail(error, QStringLiteral("Cannot lock"));
+                fail(EBUSY, "In use by another program:");
+            fail(error, "Cannot lock");
         }
         if (retryIoctl(fd, TIOCEXCL, nullptr) != 0)
-            fail(errno, QStringLiteral("Cannot take for exclusive use"));
+            fail(errno, "Cannot take for exclusive use");
         apply(settings);
         // Input that waited before the open is stale. Output is left alone: on a
         // pseudo-terminal, flushing it would throw away what the far end has not
         // read yet, such as the last characters of the previous session.
         if (retryIoctl(fd, TCFLSH, reinterpret_cast<void*>(TCIFLUSH)) != 0)
-            fail(errno, QStringLiteral("Cannot empty the input queue of"));
+            fail(errno, "Cannot empty the input queue of");
     } catch (...) {
         ::close(fd);
         m_handle = -1;
@@ -135,14 +134,14 @@ SerialDevice::~SerialDevice()
     close();
 }
 
-void SerialDevice::fail(int error, const QString& what) const
+void SerialDevice::fail(int error, const std::string& what) const
 {
-    throw Failure(error, QStringLiteral("%1 %2: %3").arg(what, m_path, osText(error)));
+    throw SerialError(SerialError::Kind::Failed, error, what + " " + m_path + ": " + osText(error));
 }
 
 void SerialDevice::failGone(int error) const
 {
-    throw Failure(error, QStringLiteral("The device %1 is gone: %2").arg(m_path, osText(error)));
+    throw SerialError(SerialError::Kind::Gone, error, "The device " + m_path + " is gone: " + osText(error));
 }
 
 void SerialDevice::apply(const LineSettings& settings)
@@ -150,29 +149,30 @@ void SerialDevice::apply(const LineSettings& settings)
     const int fd = static_cast<int>(m_handle);
     termios2 before {};
     if (retryIoctl(fd, TCGETS2, &before) != 0)
-        fail(errno, QStringLiteral("Cannot read the line settings of"));
+        fail(errno, "Cannot read the line settings of");
     termios2 wanted = before;
     setLine(wanted, settings);
     if (retryIoctl(fd, TCSETS2, &wanted) != 0)
-        fail(errno, QStringLiteral("Cannot set %1 baud on").arg(settings.baud));
+        fail(errno, "Cannot set " + std::to_string(settings.baud) + " baud on");
     termios2 got {};
     if (retryIoctl(fd, TCGETS2, &got) != 0)
-        fail(errno, QStringLiteral("Cannot read the line settings of"));
-    const QString refused = refusedPart(wanted, got);
-    if (!refused.isEmpty()) {
+        fail(errno, "Cannot read the line settings of");
+    const std::string refused = refusedPart(wanted, got);
+    if (!refused.empty()) {
         retryIoctl(fd, TCSETS2, &before);
-        throw Failure(EINVAL, QStringLiteral("Cannot set the line of %1: %2: %3").arg(m_path, refused, osText(EINVAL)));
+        throw SerialError(SerialError::Kind::Refused, EINVAL,
+                          "Cannot set the line of " + m_path + ": " + refused + ": " + osText(EINVAL));
     }
     m_settings = settings;
 }
 
-qsizetype SerialDevice::writeNow(const char* data, qsizetype size)
+std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
 {
-    qsizetype done = 0;
+    std::size_t done = 0;
     while (done < size) {
         const ssize_t written = ::write(static_cast<int>(m_handle), data + done, static_cast<size_t>(size - done));
         if (written > 0) {
-            done += written;
+            done += static_cast<std::size_t>(written);
             continue;
         }
         if (written < 0 && errno == EINTR)
@@ -186,30 +186,30 @@ qsizetype SerialDevice::writeNow(const char* data, qsizetype size)
 
 void SerialDevice::pushOutput()
 {
-    m_outPos += writeNow(m_out.constData() + m_outPos, m_out.size() - m_outPos);
+    m_outPos += writeNow(m_out.data() + m_outPos, m_out.size() - m_outPos);
     if (m_outPos == m_out.size()) {
         m_out.resize(0);
         m_outPos = 0;
     } else if (m_outPos > kReadChunk && m_outPos * 2 > m_out.size()) {
-        m_out.remove(0, m_outPos);
+        m_out.erase(0, m_outPos);
         m_outPos = 0;
     }
 }
 
-qint64 SerialDevice::fillInput()
+std::int64_t SerialDevice::fillInput()
 {
     if (m_inPos == m_in.size()) {
         m_in.resize(0);
         m_inPos = 0;
     }
-    const qsizetype start = m_in.size();
+    const std::size_t start = m_in.size();
     m_in.resize(start + kReadChunk);
     ssize_t got = 0;
     do {
         got = ::read(static_cast<int>(m_handle), m_in.data() + start, kReadChunk);
     } while (got < 0 && errno == EINTR);
     const int error = errno;
-    m_in.resize(start + std::max<ssize_t>(got, 0));
+    m_in.resize(start + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     if (got > 0)
         return got;
     // A raw non-blocking tty says EAGAIN when nothing waits; end of file or EIO
@@ -221,7 +221,7 @@ qint64 SerialDevice::fillInput()
     failGone(error);
 }
 
-qint64 SerialDevice::waitingIn()
+std::int64_t SerialDevice::waitingIn()
 {
     if (m_outPos < m_out.size())
         pushOutput();
@@ -229,28 +229,28 @@ qint64 SerialDevice::waitingIn()
     // polling an idle line, or a line that delivers a few characters at a time,
     // costs a single call. It also tells a device that hung up (see fillInput).
     if (m_inPos == m_in.size()) {
-        const qint64 fetched = fillInput();
-        if (fetched < kReadChunk)
+        const std::int64_t fetched = fillInput();
+        if (fetched < static_cast<std::int64_t>(kReadChunk))
             return fetched;
     } else {
         // What is buffered was all the device had at the last read; the rest is
         // counted when the buffer runs dry, so a busy line costs no call per character.
-        return m_in.size() - m_inPos;
+        return static_cast<std::int64_t>(m_in.size() - m_inPos);
     }
     int waiting = 0;
     if (retryIoctl(static_cast<int>(m_handle), FIONREAD, &waiting) != 0)
         failGone(errno);
-    return (m_in.size() - m_inPos) + waiting;
+    return static_cast<std::int64_t>(m_in.size() - m_inPos) + waiting;
 }
 
-qint64 SerialDevice::waitingOut()
+std::int64_t SerialDevice::waitingOut()
 {
     if (m_outPos < m_out.size())
         pushOutput();
     int queued = 0;
     if (retryIoctl(static_cast<int>(m_handle), TIOCOUTQ, &queued) != 0)
         failGone(errno);
-    return queued + (m_out.size() - m_outPos);
+    return queued + static_cast<std::int64_t>(m_out.size() - m_outPos);
 }
 
 void SerialDevice::discardIn()
@@ -268,26 +268,26 @@ void SerialDevice::discardOut()
     retryIoctl(static_cast<int>(m_handle), TCFLSH, reinterpret_cast<void*>(TCOFLUSH));
 }
 
-void SerialDevice::write(const char* data, qsizetype size)
+void SerialDevice::write(const char* data, std::size_t size)
 {
     if (m_outPos < m_out.size())
         pushOutput();
     // Nothing may overtake what is still queued.
-    const qsizetype done = m_outPos == m_out.size() ? writeNow(data, size) : 0;
+    const std::size_t done = m_outPos == m_out.size() ? writeNow(data, size) : 0;
     if (done < size)
         m_out.append(data + done, size - done);
 }
 
-QString SerialDevice::read(qsizetype max)
+std::string_view SerialDevice::read(std::size_t max)
 {
     if (m_outPos < m_out.size())
         pushOutput();
     if (m_inPos == m_in.size() && fillInput() == 0)
         return {};
-    const qsizetype count = std::min(max, m_in.size() - m_inPos);
-    const QString text = QString::fromLatin1(m_in.constData() + m_inPos, count);
+    const std::size_t count = std::min(max, m_in.size() - m_inPos);
+    const std::string_view bytes(m_in.data() + m_inPos, count);
     m_inPos += count;
-    return text;
+    return bytes;
 }
 
 void SerialDevice::close()
@@ -300,14 +300,14 @@ void SerialDevice::close()
     // Closing drains the queue first, or the end character can be lost.
     int kernelQueued = 0;
     retryIoctl(fd, TIOCOUTQ, &kernelQueued);
-    const qint64 queued = (m_out.size() - m_outPos) + std::max(kernelQueued, 0);
+    const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + std::max(kernelQueued, 0);
     const auto lineTime = std::chrono::milliseconds(
-        static_cast<qint64>(queued * m_settings.bitsPerCharacter() * 1000.0 / m_settings.baud));
+        static_cast<std::int64_t>(static_cast<double>(queued) * m_settings.bitsPerCharacter() * 1000.0 / m_settings.baud));
     const auto deadline = Clock::now() + std::min<std::chrono::milliseconds>(lineTime + kDrainMargin, kDrainCap);
 
     auto remainingMs = [&deadline] {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        return static_cast<int>(std::max<qint64>(left.count(), 0));
+        return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
     };
     bool gone = false;
     while (m_outPos < m_out.size() && remainingMs() > 0) {
@@ -317,9 +317,9 @@ void SerialDevice::close()
             gone = true;
             break;
         }
-        const ssize_t written = ::write(fd, m_out.constData() + m_outPos, static_cast<size_t>(m_out.size() - m_outPos));
+        const ssize_t written = ::write(fd, m_out.data() + m_outPos, static_cast<size_t>(m_out.size() - m_outPos));
         if (written > 0)
-            m_outPos += written;
+            m_outPos += static_cast<std::size_t>(written);
         else if (written < 0 && errno != EAGAIN && errno != EINTR) {
             gone = true;
             break;

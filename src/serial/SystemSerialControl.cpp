@@ -4,6 +4,8 @@
 #include "serial/LineSettings.h"
 #include "serial/SerialDevice.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <limits>
@@ -20,6 +22,17 @@ qint16 clampCount(qint64 count)
 char latin1(QChar c)
 {
     return c.unicode() > 0xFF ? '?' : static_cast<char>(c.unicode());
+}
+
+// Runs one operation of the device, turning its failure into the program's own.
+template <typename Operation>
+auto onDevice(Operation operation)
+{
+    try {
+        return operation();
+    } catch (const SerialError& error) {
+        throw Failure(error.systemNumber(), QFile::decodeName(error.description().c_str()));
+    }
 }
 
 } // namespace
@@ -67,7 +80,7 @@ void SystemSerialControl::setSettings(const QString& settings)
 {
     const LineSettings parsed = LineSettings::parse(settings);
     if (m_impl->device)
-        m_impl->device->apply(parsed);
+        onDevice([&] { m_impl->device->apply(parsed); });
     m_impl->settings = parsed;
     m_impl->settingsText = settings;
 }
@@ -91,7 +104,8 @@ void SystemSerialControl::setInputMode(InputMode)
 
 qint16 SystemSerialControl::InBufferCount()
 {
-    return clampCount(m_impl->requireOpen("InBufferCount").waitingIn());
+    SerialDevice& device = m_impl->requireOpen("InBufferCount");
+    return clampCount(onDevice([&] { return device.waitingIn(); }));
 }
 
 void SystemSerialControl::setInBufferCount(qint16 count)
@@ -99,12 +113,13 @@ void SystemSerialControl::setInBufferCount(qint16 count)
     if (count != 0)
         throw Failure(EINVAL, QStringLiteral("InBufferCount can only be set to 0"));
     if (m_impl->device)
-        m_impl->device->discardIn();
+        onDevice([&] { m_impl->device->discardIn(); });
 }
 
 qint16 SystemSerialControl::OutBufferCount()
 {
-    return clampCount(m_impl->requireOpen("OutBufferCount").waitingOut());
+    SerialDevice& device = m_impl->requireOpen("OutBufferCount");
+    return clampCount(onDevice([&] { return device.waitingOut(); }));
 }
 
 void SystemSerialControl::setOutBufferCount(qint16 count)
@@ -112,7 +127,7 @@ void SystemSerialControl::setOutBufferCount(qint16 count)
     if (count != 0)
         throw Failure(EINVAL, QStringLiteral("OutBufferCount can only be set to 0"));
     if (m_impl->device)
-        m_impl->device->discardOut();
+        onDevice([&] { m_impl->device->discardOut(); });
 }
 
 bool SystemSerialControl::PortOpen() const
@@ -125,7 +140,7 @@ void SystemSerialControl::setPortOpen(bool open)
     if (m_impl->device) {
         // Reset first: the port counts as closed even if the device was gone.
         const std::unique_ptr<SerialDevice> closing = std::move(m_impl->device);
-        closing->close();
+        onDevice([&] { closing->close(); });
     }
     if (!open)
         return;
@@ -134,7 +149,8 @@ void SystemSerialControl::setPortOpen(bool open)
         throw Failure(ENOENT, QStringLiteral("Port %1 does not exist: no serial port has that number (%2 can name one)")
                                   .arg(m_impl->commPort)
                                   .arg(PortMap::variableName(m_impl->commPort)));
-    m_impl->device = std::make_unique<SerialDevice>(entry->systemName, m_impl->settings);
+    m_impl->device = onDevice(
+        [&] { return std::make_unique<SerialDevice>(QFile::encodeName(entry->systemName).toStdString(), m_impl->settings); });
 }
 
 void SystemSerialControl::setOutput(const QString& text)
@@ -142,17 +158,20 @@ void SystemSerialControl::setOutput(const QString& text)
     SerialDevice& device = m_impl->requireOpen("Output");
     if (text.size() == 1) {
         const char byte = latin1(text[0]);
-        device.write(&byte, 1);
+        onDevice([&] { device.write(&byte, 1); });
         return;
     }
     const QByteArray bytes = text.toLatin1();
-    device.write(bytes.constData(), bytes.size());
+    onDevice([&] { device.write(bytes.constData(), static_cast<std::size_t>(bytes.size())); });
 }
 
 QString SystemSerialControl::Input()
 {
     SerialDevice& device = m_impl->requireOpen("Input");
-    return device.read(m_impl->inputLen > 0 ? m_impl->inputLen : std::numeric_limits<qint16>::max());
+    const std::size_t max = m_impl->inputLen > 0 ? static_cast<std::size_t>(m_impl->inputLen)
+                                                 : static_cast<std::size_t>(std::numeric_limits<qint16>::max());
+    const std::string_view bytes = onDevice([&] { return device.read(max); });
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 const PortMap& SystemSerialControl::ports() const
@@ -167,7 +186,7 @@ void SystemSerialControl::setPorts(PortMap ports)
 
 QString SystemSerialControl::devicePath() const
 {
-    return m_impl->device ? m_impl->device->path() : QString();
+    return m_impl->device ? QFile::decodeName(m_impl->device->path().c_str()) : QString();
 }
 
 } // namespace ql
