@@ -1,0 +1,13 @@
+# The serial device on its own: standard C++ and the operating system, no Qt. The
+# core library links it, and the Windows test build under Wine builds it alone.
+add_library(quorvalink_serial_device STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/SerialDevice.h
+)
+# The one file per platform that talks to the serial devices.
+if(WIN32)
+  target_sources(quorvalink_serial_device PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SerialDevice_win.cpp)
+elseif(UNIX)
+  target_sources(quorvalink_serial_device PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SerialDevice_posix.cpp)
+endif()
+target_include_directories(quorvalink_serial_device PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
+ql_project_warnings(quorvalink_serial_device)

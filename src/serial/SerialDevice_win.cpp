@@ -1,0 +1,381 @@
+#include "serial/SerialDevice.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace ql {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kReadChunk = 4096;
+constexpr DWORD kQueueBytes = 4096;
+// A write hands the driver what it takes within this time and keeps the rest for
+// later calls; the system's timer may stretch it to one tick.
+constexpr DWORD kWriteWaitMs = 1;
+// A close gives up when the device has taken nothing for this long.
+constexpr auto kStallBound = std::chrono::seconds(3);
+
+HANDLE handleOf(std::intptr_t value)
+{
+    return reinterpret_cast<HANDLE>(value);
+}
+
+std::string narrow(const wchar_t* text, int length)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, length, result.data(), size, nullptr, nullptr);
+    return result;
+}
+
+std::wstring widen(const std::string& text)
+{
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(std::max(size, 0)), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), size);
+    return result;
+}
+
+std::string osText(DWORD error)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = length > 0 ? narrow(buffer, static_cast<int>(length)) : std::string();
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (text.empty())
+        text = "system error " + std::to_string(error);
+    return text;
+}
+
+// COM ports above 9 open only under the device namespace, so a bare "COM12" gets it.
+std::wstring deviceName(const std::string& path)
+{
+    const std::wstring name = widen(path);
+    if (name.find_first_of(L"\\/:") != std::wstring::npos)
+        return name;
+    return L"\\\\.\\" + name;
+}
+
+void setLine(DCB& dcb, const LineSettings& settings)
+{
+    dcb.BaudRate = settings.baud;
+    dcb.fBinary = TRUE;
+    dcb.fParity = settings.parity != Parity::None;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    // A framing or parity error must not stop the reads and writes after it: the
+    // character is delivered as received, as on the other platforms.
+    dcb.fAbortOnError = FALSE;
+    dcb.ByteSize = static_cast<BYTE>(settings.dataBits);
+    dcb.Parity = settings.parity == Parity::None ? NOPARITY : settings.parity == Parity::Even ? EVENPARITY : ODDPARITY;
+    dcb.StopBits = settings.stopBits == StopBits::One     ? ONESTOPBIT
+                   : settings.stopBits == StopBits::Two ? TWOSTOPBITS
+                                                        : ONE5STOPBITS;
+}
+
+// What the driver made of the request, or an empty text when it took all of it.
+std::string refusedPart(const DCB& wanted, const DCB& got)
+{
+    if (wanted.ByteSize != got.ByteSize || wanted.Parity != got.Parity || wanted.StopBits != got.StopBits)
+        return "the driver does not offer this combination of parity, data bits and stop bits";
+    // Drivers round the rate to what their clock divides; 2% is what a UART line tolerates.
+    const double difference = std::abs(static_cast<double>(got.BaudRate) - static_cast<double>(wanted.BaudRate));
+    if (difference > wanted.BaudRate * 0.02)
+        return "the driver does not run at " + std::to_string(wanted.BaudRate) + " baud (it set "
+               + std::to_string(got.BaudRate) + ")";
+    return {};
+}
+
+} // namespace
+
+SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings)
+    : m_path(path),
+      m_settings(settings)
+{
+    // No sharing: while this handle lasts, the system refuses every other open.
+    const HANDLE handle = CreateFileW(deviceName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+            fail(static_cast<int>(error), "In use by another program:");
+        fail(static_cast<int>(error), "Cannot open");
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(handle);
+
+    try {
+        DCB probe {};
+        probe.DCBlength = sizeof(probe);
+        if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &probe))
+            fail(ERROR_BAD_DEVICE, "Not a serial device:");
+        // Only a request: drivers that keep their own queue sizes refuse it, and work.
+        SetupComm(handle, kQueueBytes, kQueueBytes);
+        COMMTIMEOUTS timeouts {};
+        // With both read totals 0, this makes a read return at once with what waits.
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
+        if (!SetCommTimeouts(handle, &timeouts))
+            fail(static_cast<int>(GetLastError()), "Cannot set the time-outs of");
+        apply(settings);
+        // Input that waited before the open is stale; output is left alone.
+        if (!PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR))
+            fail(static_cast<int>(GetLastError()), "Cannot empty the input queue of");
+    } catch (...) {
+        CloseHandle(handle);
+        m_handle = -1;
+        throw;
+    }
+}
+
+SerialDevice::~SerialDevice()
+{
+    try {
+        close();
+    } catch (const SerialError&) {
+        // The handle is closed all the same, and there is no one left to tell.
+    }
+}
+
+void SerialDevice::fail(int error, const std::string& what) const
+{
+    throw SerialError(SerialError::Kind::Failed, error, what + " " + m_path + ": " + osText(static_cast<DWORD>(error)));
+}
+
+void SerialDevice::failGone(int error) const
+{
+    throw SerialError(SerialError::Kind::Gone, error,
+                      "The device " + m_path + " is gone: " + osText(static_cast<DWORD>(error)));
+}
+
+void SerialDevice::apply(const LineSettings& settings)
+{
+    const HANDLE handle = handleOf(m_handle);
+    DCB before {};
+    before.DCBlength = sizeof(before);
+    if (!GetCommState(handle, &before))
+        fail(static_cast<int>(GetLastError()), "Cannot read the line settings of");
+    DCB wanted = before;
+    setLine(wanted, settings);
+    std::string refused;
+    DWORD error = ERROR_INVALID_PARAMETER;
+    if (!SetCommState(handle, &wanted)) {
+        error = GetLastError();
+        if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED)
+            fail(static_cast<int>(error), "Cannot set " + std::to_string(settings.baud) + " baud on");
+        refused = "the driver does not take " + std::to_string(settings.baud) + " baud with this framing";
+    } else {
+        DCB got {};
+        got.DCBlength = sizeof(got);
+        if (!GetCommState(handle, &got))
+            fail(static_cast<int>(GetLastError()), "Cannot read the line settings of");
+        refused = refusedPart(wanted, got);
+    }
+    if (!refused.empty()) {
+        SetCommState(handle, &before);
+        throw SerialError(SerialError::Kind::Refused, static_cast<int>(error),
+                          "Cannot set the line of " + m_path + ": " + refused + ": " + osText(error));
+    }
+    m_settings = settings;
+}
+
+std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, MAXDWORD));
+        DWORD written = 0;
+        if (!WriteFile(handleOf(m_handle), data + done, chunk, &written, nullptr))
+            failGone(static_cast<int>(GetLastError()));
+        // A write that timed out took what the driver could hold.
+        if (written == 0)
+            break;
+        done += written;
+    }
+    return done;
+}
+
+void SerialDevice::pushOutput()
+{
+    m_outPos += writeNow(m_out.data() + m_outPos, m_out.size() - m_outPos);
+    if (m_outPos == m_out.size()) {
+        m_out.resize(0);
+        m_outPos = 0;
+    } else if (m_outPos > kReadChunk && m_outPos * 2 > m_out.size()) {
+        m_out.erase(0, m_outPos);
+        m_outPos = 0;
+    }
+}
+
+std::int64_t SerialDevice::fillInput()
+{
+    if (m_inPos == m_in.size()) {
+        m_in.resize(0);
+        m_inPos = 0;
+    }
+    const std::size_t start = m_in.size();
+    m_in.resize(start + kReadChunk);
+    DWORD got = 0;
+    const BOOL ok = ReadFile(handleOf(m_handle), m_in.data() + start, static_cast<DWORD>(kReadChunk), &got, nullptr);
+    const DWORD error = GetLastError();
+    m_in.resize(start + (ok ? got : 0));
+    // Reads return at once, so 0 bytes means only that nothing waits; a device that
+    // went away fails the read.
+    if (!ok)
+        failGone(static_cast<int>(error));
+    return got;
+}
+
+std::int64_t SerialDevice::waitingIn()
+{
+    if (m_outPos < m_out.size())
+        pushOutput();
+    // What is buffered is counted without a call; otherwise one read both counts
+    // and fetches, as on the other platforms.
+    if (m_inPos < m_in.size())
+        return static_cast<std::int64_t>(m_in.size() - m_inPos);
+    const std::int64_t fetched = fillInput();
+    if (fetched > 0 && fetched < static_cast<std::int64_t>(kReadChunk))
+        return fetched;
+    // An empty read does not tell a device that went away, and a full one may have
+    // left more behind: the driver's status tells both.
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!ClearCommError(handleOf(m_handle), &errors, &status))
+        failGone(static_cast<int>(GetLastError()));
+    return static_cast<std::int64_t>(m_in.size() - m_inPos) + status.cbInQue;
+}
+
+std::int64_t SerialDevice::waitingOut()
+{
+    if (m_outPos < m_out.size())
+        pushOutput();
+    // This also clears a line error, which would otherwise be reported again and again.
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!ClearCommError(handleOf(m_handle), &errors, &status))
+        failGone(static_cast<int>(GetLastError()));
+    return static_cast<std::int64_t>(status.cbOutQue) + static_cast<std::int64_t>(m_out.size() - m_outPos);
+}
+
+void SerialDevice::discardIn()
+{
+    m_in.clear();
+    m_inPos = 0;
+    // A device that is gone has nothing left to discard.
+    PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR);
+}
+
+void SerialDevice::discardOut()
+{
+    m_out.clear();
+    m_outPos = 0;
+    PurgeComm(handleOf(m_handle), PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+void SerialDevice::write(const char* data, std::size_t size)
+{
+    if (m_outPos < m_out.size())
+        pushOutput();
+    // Nothing may overtake what is still queued.
+    const std::size_t done = m_outPos == m_out.size() ? writeNow(data, size) : 0;
+    if (done < size)
+        m_out.append(data + done, size - done);
+}
+
+std::string_view SerialDevice::read(std::size_t max)
+{
+    if (m_outPos < m_out.size())
+        pushOutput();
+    if (m_inPos == m_in.size() && fillInput() == 0)
+        return {};
+    const std::size_t count = std::min(max, m_in.size() - m_inPos);
+    const std::string_view bytes(m_in.data() + m_inPos, count);
+    m_inPos += count;
+    return bytes;
+}
+
+void SerialDevice::close()
+{
+    if (m_handle == -1)
+        return;
+    const HANDLE handle = handleOf(m_handle);
+    m_handle = -1;
+
+    // Closing drains the queue first, or the end character can be lost. It goes on
+    // as long as the device takes characters, however slowly, and gives up only
+    // when nothing has moved for the stall bound.
+    DWORD error = ERROR_SUCCESS;
+    std::int64_t queued = 0;
+    auto lastMove = Clock::now();
+    for (;;) {
+        DWORD written = 0;
+        if (m_outPos < m_out.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(m_out.size() - m_outPos, MAXDWORD));
+            if (!WriteFile(handle, m_out.data() + m_outPos, chunk, &written, nullptr)) {
+                error = GetLastError();
+                break;
+            }
+            m_outPos += written;
+        }
+        DWORD errors = 0;
+        COMSTAT status {};
+        if (!ClearCommError(handle, &errors, &status)) {
+            error = GetLastError();
+            break;
+        }
+        const std::int64_t left =
+            static_cast<std::int64_t>(status.cbOutQue) + static_cast<std::int64_t>(m_out.size() - m_outPos);
+        if (left == 0)
+            break;
+        if (left < queued || written > 0)
+            lastMove = Clock::now();
+        queued = left;
+        if (Clock::now() - lastMove > kStallBound) {
+            error = ERROR_TIMEOUT;
+            break;
+        }
+        if (written == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const std::size_t unsent = m_out.size() - m_outPos;
+    m_in.resize(0);
+    m_inPos = 0;
+    m_out.resize(0);
+    m_outPos = 0;
+    // What cannot go out is dropped, so that closing the handle does not wait for it.
+    if (error != ERROR_SUCCESS)
+        PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
+    CloseHandle(handle);
+    if (error == ERROR_TIMEOUT)
+        throw SerialError(SerialError::Kind::Failed, static_cast<int>(error),
+                          "Cannot close " + m_path + ": the device took nothing for "
+                              + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kStallBound).count())
+                              + " seconds with " + std::to_string(queued) + " characters still queued: "
+                              + osText(error));
+    // A device that went away with nothing left to send has lost nothing.
+    if (error != ERROR_SUCCESS && unsent > 0)
+        failGone(static_cast<int>(error));
+}
+
+} // namespace ql
