@@ -14,6 +14,23 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
+// The n of a port the system calls COMn (as \\.\COMn or plain), or 0.
+qint16 comNumber(const QString& location)
+{
+    QStringView name(location);
+    if (name.startsWith(QLatin1String("\\\\.\\")))
+        name = name.mid(4);
+    if (!name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) || name.size() < 4 || name.size() > 5)
+        return 0;
+    qint16 number = 0;
+    for (const QChar c : name.mid(3)) {
+        if (!isDigit(c))
+            return 0;
+        number = static_cast<qint16>(number * 10 + (c.unicode() - '0'));
+    }
+    return number;
+}
+
 } // namespace
 
 bool naturalLess(const QString& left, const QString& right)
@@ -78,10 +95,19 @@ PortMap PortMap::fromRule(const QProcessEnvironment& environment, QList<SystemPo
     std::sort(systemPorts.begin(), systemPorts.end(), [](const SystemPort& a, const SystemPort& b) {
         return naturalLess(a.systemLocation, b.systemLocation);
     });
+    // COMn is port n, as its users have always known it, unless a variable took n.
+    for (const SystemPort& port : systemPorts) {
+        const qint16 number = comNumber(port.systemLocation);
+        if (number < kFirstPort || number > kLastPort || !byNumber[number].systemName.isEmpty()
+            || named.contains(port.systemLocation))
+            continue;
+        byNumber[number] = PortEntry {number, port.systemLocation, port.description};
+        named.append(port.systemLocation);
+    }
     qint16 next = kFirstPort;
     QString previous;
     for (const SystemPort& port : systemPorts) {
-        // A device already given a number by a variable, or listed twice, keeps one number.
+        // A device already given a number, or listed twice, keeps one number.
         if (port.systemLocation.isEmpty() || named.contains(port.systemLocation) || port.systemLocation == previous)
             continue;
         previous = port.systemLocation;

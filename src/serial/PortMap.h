@@ -23,8 +23,8 @@ struct SystemPort {
 };
 
 // The port numbers 1 to 99 and the devices behind them. QUORVALINK_COM<n> names
-// the device of port n; the system's serial ports take the other numbers, lowest
-// free number first, in natural order of their paths.
+// the device of port n; a port the system calls COMn is port n; the system's other
+// serial ports take the free numbers, lowest first, in natural order of their paths.
 class PortMap {
 public:
     static constexpr qint16 kFirstPort = 1;
