@@ -6,6 +6,8 @@ add_library(quorvalink_serial_device STATIC
 # The one file per platform that talks to the serial devices.
 if(WIN32)
   target_sources(quorvalink_serial_device PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SerialDevice_win.cpp)
+  # windows.h would otherwise define min and max as macros.
+  target_compile_definitions(quorvalink_serial_device PRIVATE NOMINMAX WIN32_LEAN_AND_MEAN)
 elseif(UNIX)
   target_sources(quorvalink_serial_device PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SerialDevice_posix.cpp)
 endif()
