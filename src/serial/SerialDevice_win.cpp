@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <thread>
 
 namespace ql {
@@ -84,6 +85,9 @@ void setLine(DCB& dcb, const LineSettings& settings)
     dcb.fErrorChar = FALSE;
     dcb.fNull = FALSE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    // Unused without flow control, but the driver refuses the two alike.
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
     // A framing or parity error must not stop the reads and writes after it: the
     // character is delivered as received, as on the other platforms.
     dcb.fAbortOnError = FALSE;
@@ -324,8 +328,11 @@ void SerialDevice::close()
 
     // Closing drains the queue first, or the end character can be lost. It goes on
     // as long as the device takes characters, however slowly, and gives up only
-    // when nothing has moved for the stall bound.
+    // when nothing has moved for the stall bound. Progress is what the program holds
+    // plus the driver's queue getting smaller; where the driver reports no queue
+    // (Wine's, for one), the driver taking more of what the program holds shows it.
     DWORD error = ERROR_SUCCESS;
+    std::int64_t least = std::numeric_limits<std::int64_t>::max();
     std::int64_t queued = 0;
     auto lastMove = Clock::now();
     for (;;) {
@@ -344,14 +351,14 @@ void SerialDevice::close()
             error = GetLastError();
             break;
         }
-        const std::int64_t left =
-            static_cast<std::int64_t>(status.cbOutQue) + static_cast<std::int64_t>(m_out.size() - m_outPos);
-        if (left == 0)
+        queued = static_cast<std::int64_t>(status.cbOutQue) + static_cast<std::int64_t>(m_out.size() - m_outPos);
+        if (queued == 0)
             break;
-        if (left < queued || written > 0)
-            lastMove = Clock::now();
-        queued = left;
-        if (Clock::now() - lastMove > kStallBound) {
+        const auto now = Clock::now();
+        if (queued < least) {
+            least = queued;
+            lastMove = now;
+        } else if (now - lastMove >= kStallBound) {
             error = ERROR_TIMEOUT;
             break;
         }
@@ -374,7 +381,7 @@ void SerialDevice::close()
                               + " seconds with " + std::to_string(queued) + " characters still queued: "
                               + osText(error));
     // A device that went away with nothing left to send has lost nothing.
-    if (error != ERROR_SUCCESS && unsent > 0)
+    if (error != ERROR_SUCCESS && (unsent > 0 || queued > 0))
         failGone(static_cast<int>(error));
 }
 
