@@ -195,7 +195,7 @@ TEST(SerialDeviceWin, AMissingPortFailsToOpenWithTheSystemsText)
 {
     const std::optional<SerialError> error = errorOf([] { SerialDevice(kMissingPort, k9600); });
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->systemNumber(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(error->systemNumber(), static_cast<int>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(error->description().rfind(std::string("Cannot open ") + kMissingPort + ": ", 0), 0u)
         << error->description();
     EXPECT_EQ(error->description().find("system error"), std::string::npos) << error->description();
