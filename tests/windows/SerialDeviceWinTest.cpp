@@ -1,11 +1,10 @@
 #include "serial/SerialDevice.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -24,16 +23,7 @@ constexpr char kMissingPort[] = "COM42";
 
 constexpr LineSettings k9600 {9600, Parity::None, 8, StopBits::One};
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10))
-{
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using test::waitFor;
 
 // Reads until `size` bytes have come, or the bound runs out.
 std::string receive(SerialDevice& device, std::size_t size)
