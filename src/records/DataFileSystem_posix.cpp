@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -162,9 +163,9 @@ bool readRegularFile(const QString& path, const std::function<bool(QByteArrayVie
 QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFacts* like)
 {
     return makeTemporary(beside, [&](int fd) {
+        // The owner first: changing it clears set-id bits that the mode then restores.
         if (like != nullptr
-            && (::fchmod(fd, like->permissions) != 0
-                || (::fchown(fd, like->owner, like->group) != 0)))
+            && (::fchown(fd, like->owner, like->group) != 0 || ::fchmod(fd, like->permissions) != 0))
             return false;
         if (like == nullptr) {
             // What a plain create would give: read and write for all, less the umask.

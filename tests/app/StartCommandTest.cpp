@@ -3,6 +3,7 @@
 
 #include "app/WindowControls.h"
 #include "eventlog/Messages.h"
+#include "records/RecordList.h"
 
 #include <QLabel>
 #include <QListView>
