@@ -70,7 +70,7 @@ QString freeName(const QString& stem, const QString& suffix)
     return {};
 }
 
-// Puts a finished temporary file under a free name; false leaves nothing behind.
+// Puts a finished temporary file under its name in one step; false leaves nothing behind.
 bool publish(const QString& temporary, const QString& name)
 {
     if (!temporary.isEmpty() && !name.isEmpty() && fs::renameOver(temporary, name))

@@ -37,8 +37,9 @@ bool RecordSplitter::feed(QByteArrayView bytes)
 
 std::optional<QStringList> RecordSplitter::finish()
 {
+    // A short file still undecided holds no CR at all.
     if (!m_refused && m_rule == Rule::Undecided) {
-        m_rule = m_head.contains('\r') ? Rule::CrEnds : Rule::LfEnds;
+        m_rule = Rule::LfEnds;
         split(std::exchange(m_head, {}));
     }
     if (!m_refused && !m_pending.isEmpty())

@@ -44,10 +44,10 @@ void checkAndRun(TransferHost& host, SerialControl& MSCommI, const TransferState
         // A run that never got the begin request holds no records of its own; saving
         // then would overwrite the data file with a stale list.
         const ReceptionOutcome outcome = RunHhcToPc(host, MSCommI, state);
-        if (outcome != ReceptionOutcome::NoBeginRequest)
-            SaveRecordsFile(host, host.records(), host.fileText(), outcome == ReceptionOutcome::Received
-                                                                      ? SaveKind::Replace
-                                                                      : SaveKind::KeepPrevious);
+        if (outcome != ReceptionOutcome::NoBeginRequest) {
+            const SaveKind kind = outcome == ReceptionOutcome::Received ? SaveKind::Replace : SaveKind::KeepPrevious;
+            SaveRecordsFile(host, host.records(), host.fileText(), kind);
+        }
     } else {
         host.postMessage(msg::kProcessSelectionError);
     }
