@@ -1,0 +1,231 @@
+#include "records/DataFileSystem.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+namespace ql::fs {
+namespace {
+
+constexpr DWORD kChunkBytes = 64 * 1024;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr int kTemporaryNameTries = 16;
+
+// Closes on every path out.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle()
+    {
+        if (valid())
+            CloseHandle(m_handle);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    HANDLE get() const { return m_handle; }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    // A close that fails can mean the data never reached the disk.
+    bool close()
+    {
+        const HANDLE handle = m_handle;
+        m_handle = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) != 0;
+    }
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+std::wstring native(const QString& path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+// A file on a disk, never a device (NUL, COM1), a pipe or a folder.
+bool isRegular(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info = nullptr)
+{
+    BY_HANDLE_FILE_INFORMATION facts {};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &facts)
+        || (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    if (info != nullptr)
+        *info = facts;
+    return true;
+}
+
+HANDLE openExisting(const QString& path, DWORD access)
+{
+    const HANDLE handle = CreateFileW(native(path).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE || isRegular(handle))
+        return handle;
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+}
+
+bool writeAll(HANDLE handle, QByteArrayView bytes)
+{
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<qsizetype>(left, kChunkBytes * 16));
+        if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Windows tells who may add files to a folder only by its access lists, so this
+// asks the folder itself, with a file that is gone again when its handle closes.
+bool folderWritable(const QString& path)
+{
+    const QString probe = QFileInfo(path).absolutePath() + QStringLiteral("/.quorvalink-probe-%1")
+                                                                .arg(QRandomGenerator::global()->generate64(), 0, 16);
+    Handle handle(CreateFileW(native(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return handle.valid();
+}
+
+// Writes through `fill` into a new file beside `beside`.
+template <typename Fill>
+QString makeTemporary(const QString& beside, Fill fill)
+{
+    const QFileInfo info(beside);
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName()
+                           + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        Handle handle(CreateFileW(native(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle.valid()) {
+            if (GetLastError() == ERROR_FILE_EXISTS)
+                continue;
+            return {};
+        }
+        const bool done = fill(handle.get()) && FlushFileBuffers(handle.get());
+        if (handle.close() && done)
+            return name;
+        DeleteFileW(native(name).c_str());
+        return {};
+    }
+    return {};
+}
+
+} // namespace
+
+PathFacts inspect(const QString& path)
+{
+    PathFacts facts;
+    facts.target = path;
+    Handle handle(CreateFileW(native(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.valid()) {
+        const DWORD error = GetLastError();
+        facts.kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathFacts::Kind::Missing
+                                                                                     : PathFacts::Kind::Other;
+        facts.folderWritable = folderWritable(path);
+        return facts;
+    }
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (!isRegular(handle.get(), &info)) {
+        facts.kind = PathFacts::Kind::Other;
+        return facts;
+    }
+    facts.kind = PathFacts::Kind::Regular;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (!canonical.isEmpty())
+        facts.target = canonical;
+    facts.sizeBytes = (static_cast<qint64>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    facts.writable = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0
+                  && Handle(openExisting(facts.target, GENERIC_WRITE)).valid();
+    facts.folderWritable = folderWritable(facts.target);
+    // A renamed file takes its access list from the folder, as the replaced one
+    // almost always did; what it cannot take over is a second link.
+    facts.renameKeepsIdentity = facts.folderWritable && info.nNumberOfLinks == 1;
+    return facts;
+}
+
+bool readRegularFile(const QString& path, const std::function<bool(QByteArrayView chunk)>& consume)
+{
+    Handle handle(openExisting(path, GENERIC_READ));
+    if (!handle.valid())
+        return false;
+    QByteArray buffer(kChunkBytes, Qt::Uninitialized);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(handle.get(), buffer.data(), kChunkBytes, &got, nullptr))
+            return false;
+        if (got == 0)
+            return true;
+        if (!consume(QByteArrayView(buffer.constData(), got)))
+            return false;
+    }
+}
+
+QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFacts*)
+{
+    return makeTemporary(beside, [&](HANDLE handle) { return writeAll(handle, bytes); });
+}
+
+QString copyTemporary(const QString& beside, const QString& copyOf)
+{
+    Handle from(openExisting(copyOf, GENERIC_READ));
+    if (!from.valid())
+        return {};
+    return makeTemporary(beside, [&](HANDLE handle) {
+        QByteArray buffer(kChunkBytes, Qt::Uninitialized);
+        for (;;) {
+            DWORD got = 0;
+            if (!ReadFile(from.get(), buffer.data(), kChunkBytes, &got, nullptr))
+                return false;
+            if (got == 0)
+                return true;
+            if (!writeAll(handle, QByteArrayView(buffer.constData(), got)))
+                return false;
+        }
+    });
+}
+
+bool renameOver(const QString& from, const QString& to)
+{
+    return MoveFileExW(native(from).c_str(), native(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+        != 0;
+}
+
+bool linkNew(const QString& existing, const QString& newName)
+{
+    return CreateHardLinkW(native(newName).c_str(), native(existing).c_str(), nullptr) != 0;
+}
+
+bool nameTaken(const QString& path)
+{
+    if (GetFileAttributesW(native(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool removeFile(const QString& path)
+{
+    return DeleteFileW(native(path).c_str()) != 0;
+}
+
+bool overwriteInPlace(const QString& path, QByteArrayView bytes)
+{
+    Handle handle(openExisting(path, GENERIC_WRITE));
+    if (!handle.valid())
+        return false;
+    const bool done = writeAll(handle.get(), bytes) && SetEndOfFile(handle.get()) && FlushFileBuffers(handle.get());
+    return handle.close() && done;
+}
+
+} // namespace ql::fs
