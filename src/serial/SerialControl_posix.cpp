@@ -194,8 +194,8 @@ SerialDevice::SerialDevice(const QString& path, const LineSettings& settings)
             fail(error, QStringLiteral("Cannot lock"));
         }
         // TIOCEXCL keeps later opens out, but not root's. A flag that was set
-        // before belongs to someone else and stays. Kernels without TIOCGEXCL
-        // never had it set by anyone still holding the port.
+        // before belongs to someone else and stays; where the kernel cannot say
+        // (before Linux 3.8), it counts as clear.
         int exclusive = 0;
         if (retryIoctl(fd, TIOCGEXCL, &exclusive) != 0)
             exclusive = 0;
@@ -204,7 +204,7 @@ SerialDevice::SerialDevice(const QString& path, const LineSettings& settings)
                 fail(errno, QStringLiteral("Cannot take for exclusive use"));
             m_found->tookExclusive = true;
         }
-        // Taken after the exclusive flag, so that nobody can open it unseen in between.
+        // Looked for once the flag is set, so that nobody can open the port unseen in between.
         if (const std::optional<Holder> holder = otherHolder(status.st_rdev))
             fail(EBUSY, QStringLiteral("In use by %1 (process %2):").arg(holder->name).arg(holder->pid));
         apply(settings);
@@ -418,8 +418,7 @@ bool SerialDevice::drain(std::chrono::milliseconds stall)
     auto lastMove = Clock::now();
     int queued = 0;
     for (;;) {
-        const qint64 held = m_out.size() - m_outPos;
-        if (held > 0) {
+        if (m_outPos < m_out.size()) {
             try {
                 pushOutput();
             } catch (const Failure&) {
