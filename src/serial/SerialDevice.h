@@ -2,9 +2,11 @@
 
 #include "serial/LineSettings.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -43,8 +45,13 @@ private:
 // beyond the standard library and the system, and every failure throws SerialError.
 class SerialDevice {
 public:
-    // Opens the device for this program alone, raw, with the given line settings,
-    // and discards the input that waited before the open.
+    // How long a close waits while the device takes nothing of what is queued.
+    static constexpr std::chrono::milliseconds kDrainStall {3000};
+
+    // Opens the device for this program alone, raw, with the given line settings.
+    // A device that another process holds open is refused, as far as the system
+    // lets this process see the others. Input that waited before the open is kept;
+    // discardIn() drops it. A refused line setting fails as Kind::Refused.
     SerialDevice(const std::string& path, const LineSettings& settings);
     // Closes as close() does, but never throws.
     ~SerialDevice();
@@ -71,21 +78,30 @@ public:
     // until the next call on this device.
     std::string_view read(std::size_t max);
 
-    // Lets what is still queued reach the wire, within a bound that follows from
-    // the baud rate, then closes. Closing twice is harmless.
-    void close();
+    // Lets what is still queued reach the device for as long as the device keeps
+    // taking it, then gives the device back as the open found it: line settings,
+    // exclusive use and lock. Fails when the device took nothing for `stall`, or
+    // went away with output still queued; what was left is then discarded and the
+    // device is closed all the same. Closing twice is harmless.
+    void close(std::chrono::milliseconds stall = kDrainStall);
 
 private:
+    // What the open changed and the close gives back; its content is the platform's.
+    struct Found;
+    enum class Leftover { Delivered, Discard, Keep };
+
     // Writes what the system takes without waiting; returns how much that was.
     std::size_t writeNow(const char* data, std::size_t size);
     void pushOutput();
     std::int64_t fillInput();
+    bool drain(std::chrono::milliseconds stall);
+    void release(Leftover leftover) noexcept;
     [[noreturn]] void fail(int error, const std::string& what) const;
     [[noreturn]] void failGone(int error) const;
 
     std::string m_path;
     std::intptr_t m_handle = -1; // the platform's descriptor or handle
-    LineSettings m_settings;
+    std::unique_ptr<Found> m_found;
     // Read from the system in chunks, handed out a character at a time.
     std::string m_in;
     std::size_t m_inPos = 0;

@@ -19,8 +19,12 @@ constexpr DWORD kQueueBytes = 4096;
 // A write hands the driver what it takes within this time and keeps the rest for
 // later calls; the system's timer may stretch it to one tick.
 constexpr DWORD kWriteWaitMs = 1;
-// A close gives up when the device has taken nothing for this long.
-constexpr auto kStallBound = std::chrono::seconds(3);
+// How often a close looks at the driver's queue while the line carries it away.
+constexpr auto kDrainPoll = std::chrono::milliseconds(5);
+// A UART's transmit FIFO: characters the driver no longer counts but the wire has
+// not carried yet.
+constexpr double kFifoCharacters = 17.0;
+constexpr auto kFifoWaitCap = std::chrono::milliseconds(1000);
 
 HANDLE handleOf(std::intptr_t value)
 {
@@ -113,9 +117,16 @@ std::string refusedPart(const DCB& wanted, const DCB& got)
 
 } // namespace
 
+struct SerialDevice::Found {
+    DCB line {};
+    COMMTIMEOUTS timeouts {};
+    bool lineChanged = false;
+    bool timeoutsChanged = false;
+};
+
 SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings)
     : m_path(path),
-      m_settings(settings)
+      m_found(std::make_unique<Found>())
 {
     // No sharing: while this handle lasts, the system refuses every other open.
     const HANDLE handle = CreateFileW(deviceName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -129,25 +140,23 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
     m_handle = reinterpret_cast<std::intptr_t>(handle);
 
     try {
-        DCB probe {};
-        probe.DCBlength = sizeof(probe);
-        if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &probe))
+        m_found->line.DCBlength = sizeof(m_found->line);
+        if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &m_found->line))
             fail(ERROR_BAD_DEVICE, "Not a serial device:");
+        if (!GetCommTimeouts(handle, &m_found->timeouts))
+            fail(static_cast<int>(GetLastError()), "Cannot read the time-outs of");
         // Only a request: drivers that keep their own queue sizes refuse it, and work.
         SetupComm(handle, kQueueBytes, kQueueBytes);
         COMMTIMEOUTS timeouts {};
         // With both read totals 0, this makes a read return at once with what waits.
         timeouts.ReadIntervalTimeout = MAXDWORD;
         timeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
+        m_found->timeoutsChanged = true;
         if (!SetCommTimeouts(handle, &timeouts))
             fail(static_cast<int>(GetLastError()), "Cannot set the time-outs of");
         apply(settings);
-        // Input that waited before the open is stale; output is left alone.
-        if (!PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR))
-            fail(static_cast<int>(GetLastError()), "Cannot empty the input queue of");
     } catch (...) {
-        CloseHandle(handle);
-        m_handle = -1;
+        release(Leftover::Keep);
         throw;
     }
 }
@@ -181,6 +190,7 @@ void SerialDevice::apply(const LineSettings& settings)
         fail(static_cast<int>(GetLastError()), "Cannot read the line settings of");
     DCB wanted = before;
     setLine(wanted, settings);
+    m_found->lineChanged = true;
     std::string refused;
     DWORD error = ERROR_INVALID_PARAMETER;
     if (!SetCommState(handle, &wanted)) {
@@ -200,7 +210,6 @@ void SerialDevice::apply(const LineSettings& settings)
         throw SerialError(SerialError::Kind::Refused, static_cast<int>(error),
                           "Cannot set the line of " + m_path + ": " + refused + ": " + osText(error));
     }
-    m_settings = settings;
 }
 
 std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
@@ -319,70 +328,88 @@ std::string_view SerialDevice::read(std::size_t max)
     return bytes;
 }
 
-void SerialDevice::close()
+void SerialDevice::close(std::chrono::milliseconds stall)
 {
     if (m_handle == -1)
         return;
-    const HANDLE handle = handleOf(m_handle);
-    m_handle = -1;
+    if (drain(stall)) {
+        release(Leftover::Delivered);
+        return;
+    }
+    release(Leftover::Discard);
+    throw SerialError(SerialError::Kind::Failed, ERROR_TIMEOUT,
+                      "The device " + m_path + " took nothing more for " + std::to_string(stall.count())
+                          + " ms, or went away: what was queued for it is lost");
+}
 
-    // Closing drains the queue first, or the end character can be lost. It goes on
-    // as long as the device takes characters, however slowly, and gives up only
-    // when nothing has moved for the stall bound. Progress is what the program holds
-    // plus the driver's queue getting smaller; where the driver reports no queue
-    // (Wine's, for one), the driver taking more of what the program holds shows it.
-    DWORD error = ERROR_SUCCESS;
+bool SerialDevice::drain(std::chrono::milliseconds stall)
+{
+    // Progress is what the program holds plus the driver's queue getting smaller.
+    // Where the driver reports no queue (Wine's, for one), the driver taking more of
+    // what the program holds shows it.
     std::int64_t least = std::numeric_limits<std::int64_t>::max();
     std::int64_t queued = 0;
     auto lastMove = Clock::now();
     for (;;) {
-        DWORD written = 0;
         if (m_outPos < m_out.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(m_out.size() - m_outPos, MAXDWORD));
-            if (!WriteFile(handle, m_out.data() + m_outPos, chunk, &written, nullptr)) {
-                error = GetLastError();
-                break;
+            try {
+                pushOutput();
+            } catch (const SerialError&) {
+                return false;
             }
-            m_outPos += written;
         }
         DWORD errors = 0;
         COMSTAT status {};
-        if (!ClearCommError(handle, &errors, &status)) {
-            error = GetLastError();
-            break;
-        }
-        queued = static_cast<std::int64_t>(status.cbOutQue) + static_cast<std::int64_t>(m_out.size() - m_outPos);
-        if (queued == 0)
-            break;
+        // A device that is gone keeps nothing; what it had counts as lost.
+        if (!ClearCommError(handleOf(m_handle), &errors, &status))
+            return m_outPos == m_out.size() && queued == 0;
+        queued = status.cbOutQue;
+        const std::int64_t pending = static_cast<std::int64_t>(m_out.size() - m_outPos) + queued;
+        if (pending == 0)
+            return true;
         const auto now = Clock::now();
-        if (queued < least) {
-            least = queued;
+        if (pending < least) {
+            least = pending;
             lastMove = now;
-        } else if (now - lastMove >= kStallBound) {
-            error = ERROR_TIMEOUT;
-            break;
+        } else if (now - lastMove >= stall) {
+            return false;
         }
-        if (written == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // A write that the driver cannot take waits by itself.
+        if (m_outPos == m_out.size())
+            std::this_thread::sleep_for(kDrainPoll);
     }
-    const std::size_t unsent = m_out.size() - m_outPos;
+}
+
+void SerialDevice::release(Leftover leftover) noexcept
+{
+    const HANDLE handle = handleOf(m_handle);
+    m_handle = -1;
+    // What cannot go out is dropped, so that closing the handle does not wait for it.
+    if (leftover == Leftover::Discard)
+        PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
+    // The driver keeps the settings after the close, so they go back before it.
+    // After a delivered queue the last characters may still be in the UART's FIFO,
+    // which no count shows: they leave at the line's own rate first.
+    if (m_found->lineChanged) {
+        DCB now {};
+        now.DCBlength = sizeof(now);
+        if (leftover == Leftover::Delivered && GetCommState(handle, &now) && now.BaudRate > 0) {
+            const double bits = 2.0 + now.ByteSize + (now.Parity == NOPARITY ? 0.0 : 1.0)
+                              + (now.StopBits == ONESTOPBIT ? 0.0 : 1.0);
+            const auto fifo = std::chrono::milliseconds(static_cast<std::int64_t>(
+                std::ceil(kFifoCharacters * bits * 1000.0 / static_cast<double>(now.BaudRate))));
+            std::this_thread::sleep_for(std::min<std::chrono::milliseconds>(fifo, kFifoWaitCap));
+        }
+        SetCommState(handle, &m_found->line);
+    }
+    if (m_found->timeoutsChanged)
+        SetCommTimeouts(handle, &m_found->timeouts);
+    CloseHandle(handle);
+
     m_in.resize(0);
     m_inPos = 0;
     m_out.resize(0);
     m_outPos = 0;
-    // What cannot go out is dropped, so that closing the handle does not wait for it.
-    if (error != ERROR_SUCCESS)
-        PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
-    CloseHandle(handle);
-    if (error == ERROR_TIMEOUT)
-        throw SerialError(SerialError::Kind::Failed, static_cast<int>(error),
-                          "Cannot close " + m_path + ": the device took nothing for "
-                              + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kStallBound).count())
-                              + " seconds with " + std::to_string(queued) + " characters still queued: "
-                              + osText(error));
-    // A device that went away with nothing left to send has lost nothing.
-    if (error != ERROR_SUCCESS && (unsent > 0 || queued > 0))
-        failGone(static_cast<int>(error));
 }
 
 } // namespace ql

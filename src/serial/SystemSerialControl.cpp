@@ -31,7 +31,10 @@ auto onDevice(Operation operation)
     try {
         return operation();
     } catch (const SerialError& error) {
-        throw Failure(error.systemNumber(), QFile::decodeName(error.description().c_str()));
+        const QString description = QFile::decodeName(error.description().c_str());
+        if (error.kind() == SerialError::Kind::Refused)
+            throw LineSettingsRefused(error.systemNumber(), description);
+        throw Failure(error.systemNumber(), description);
     }
 }
 
@@ -43,6 +46,10 @@ struct SystemSerialControl::Impl {
     QString settingsText = QString::fromLatin1(kDefaultLineSettings);
     LineSettings settings = LineSettings::parse(settingsText);
     qint16 inputLen = 0;
+    // Input asked to be discarded while closed goes at the next open; an open
+    // that nobody asked to discard (the start-up probe) leaves it alone.
+    bool discardInAtOpen = false;
+    std::chrono::milliseconds closeStall = SerialDevice::kDrainStall;
     std::unique_ptr<SerialDevice> device;
 
     SerialDevice& requireOpen(const char* what)
@@ -114,6 +121,8 @@ void SystemSerialControl::setInBufferCount(qint16 count)
         throw Failure(EINVAL, QStringLiteral("InBufferCount can only be set to 0"));
     if (m_impl->device)
         onDevice([&] { m_impl->device->discardIn(); });
+    else
+        m_impl->discardInAtOpen = true;
 }
 
 qint16 SystemSerialControl::OutBufferCount()
@@ -140,7 +149,7 @@ void SystemSerialControl::setPortOpen(bool open)
     if (m_impl->device) {
         // Reset first: the port counts as closed even if the device was gone.
         const std::unique_ptr<SerialDevice> closing = std::move(m_impl->device);
-        onDevice([&] { closing->close(); });
+        onDevice([&] { closing->close(m_impl->closeStall); });
     }
     if (!open)
         return;
@@ -151,6 +160,10 @@ void SystemSerialControl::setPortOpen(bool open)
                                   .arg(PortMap::variableName(m_impl->commPort)));
     m_impl->device = onDevice(
         [&] { return std::make_unique<SerialDevice>(QFile::encodeName(entry->systemName).toStdString(), m_impl->settings); });
+    if (m_impl->discardInAtOpen) {
+        onDevice([&] { m_impl->device->discardIn(); });
+        m_impl->discardInAtOpen = false;
+    }
 }
 
 void SystemSerialControl::setOutput(const QString& text)
@@ -187,6 +200,11 @@ void SystemSerialControl::setPorts(PortMap ports)
 QString SystemSerialControl::devicePath() const
 {
     return m_impl->device ? QFile::decodeName(m_impl->device->path().c_str()) : QString();
+}
+
+void SystemSerialControl::setCloseStall(std::chrono::milliseconds stall)
+{
+    m_impl->closeStall = stall;
 }
 
 } // namespace ql
