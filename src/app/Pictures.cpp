@@ -4,6 +4,11 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <memory>
 
 namespace ql {
 
@@ -12,20 +17,13 @@ namespace {
 constexpr int kButtonSide = 19;
 const QColor kKeyGrey(224, 224, 224);
 
-QPixmap whitePixmap(int width, int height)
-{
-    QPixmap pixmap(width, height);
-    pixmap.fill(Qt::white);
-    return pixmap;
-}
-
 // A button picture: the black ring that every command button shares (the close
 // button's too), with its
 // symbol drawn by `symbol` in black.
 template <typename Symbol>
-QPixmap ringButton(Symbol symbol)
+QPixmap ringButton(qreal ratio, Symbol symbol)
 {
-    QPixmap pixmap = whitePixmap(kButtonSide, kButtonSide);
+    QPixmap pixmap = whiteCanvas(kButtonSide, kButtonSide, ratio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1.6));
@@ -37,9 +35,9 @@ QPixmap ringButton(Symbol symbol)
     return pixmap;
 }
 
-QPixmap viewButton(const QString& caption)
+QPixmap viewButton(const QString& caption, qreal ratio)
 {
-    QPixmap pixmap = whitePixmap(55, kButtonSide);
+    QPixmap pixmap = whiteCanvas(55, kButtonSide, ratio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1.0));
@@ -51,24 +49,39 @@ QPixmap viewButton(const QString& caption)
     return pixmap;
 }
 
+QPixmap transparentCanvas(int width, int height, qreal ratio)
+{
+    QPixmap pixmap(qRound(width * ratio), qRound(height * ratio));
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
 } // namespace
 
-QPixmap drawStartPicture()
+QPixmap whiteCanvas(int width, int height, qreal devicePixelRatio)
 {
-    return ringButton([](QPainter& painter) {
+    QPixmap pixmap = transparentCanvas(width, height, devicePixelRatio);
+    pixmap.fill(Qt::white);
+    return pixmap;
+}
+
+QPixmap drawStartPicture(qreal devicePixelRatio)
+{
+    return ringButton(devicePixelRatio, [](QPainter& painter) {
         const QPointF triangle[] = {{7.0, 5.5}, {7.0, 13.5}, {14.0, 9.5}};
         painter.drawPolygon(triangle, 3);
     });
 }
 
-QPixmap drawStopPicture()
+QPixmap drawStopPicture(qreal devicePixelRatio)
 {
-    return ringButton([](QPainter& painter) { painter.drawRect(QRectF(6.0, 6.0, 7.0, 7.0)); });
+    return ringButton(devicePixelRatio, [](QPainter& painter) { painter.drawRect(QRectF(6.0, 6.0, 7.0, 7.0)); });
 }
 
-QPixmap drawHelpPicture()
+QPixmap drawHelpPicture(qreal devicePixelRatio)
 {
-    return ringButton([](QPainter& painter) {
+    return ringButton(devicePixelRatio, [](QPainter& painter) {
         QFont font = sansSerifFont(true);
         font.setPixelSize(13);
         painter.setPen(Qt::black);
@@ -77,19 +90,19 @@ QPixmap drawHelpPicture()
     });
 }
 
-QPixmap drawRecordsViewPicture()
+QPixmap drawRecordsViewPicture(qreal devicePixelRatio)
 {
-    return viewButton(QStringLiteral("Records"));
+    return viewButton(QStringLiteral("Records"), devicePixelRatio);
 }
 
-QPixmap drawEventsViewPicture()
+QPixmap drawEventsViewPicture(qreal devicePixelRatio)
 {
-    return viewButton(QStringLiteral("Events"));
+    return viewButton(QStringLiteral("Events"), devicePixelRatio);
 }
 
-QPixmap drawDevicePicture()
+QPixmap drawDevicePicture(qreal devicePixelRatio)
 {
-    QPixmap pixmap = whitePixmap(137, 91);
+    QPixmap pixmap = whiteCanvas(137, 91, devicePixelRatio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -143,10 +156,9 @@ QPixmap drawDevicePicture()
     return pixmap;
 }
 
-QCursor handCursor()
+QCursor handCursor(qreal devicePixelRatio)
 {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = transparentCanvas(32, 32, devicePixelRatio);
     QPainter painter(&pixmap);
 
     QPainterPath hand;
@@ -170,30 +182,51 @@ QCursor handCursor()
     return QCursor(pixmap, kHandHotSpotX, kHandHotSpotY);
 }
 
+QPixmap drawProgramIcon(int sidePx)
+{
+    QPixmap pixmap(sidePx, sidePx);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(sidePx / 48.0, sidePx / 48.0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(32, 84, 150));
+    painter.drawRoundedRect(QRectF(1.0, 1.0, 46.0, 46.0), 9.0, 9.0);
+
+    // Two arrows, one each way: records go to the device and come back.
+    painter.setBrush(Qt::white);
+    const QPointF right[] = {{8, 14}, {28, 14}, {28, 7}, {41, 18}, {28, 29}, {28, 22}, {8, 22}};
+    const QPointF left[] = {{40, 29}, {20, 29}, {20, 22}, {7, 33}, {20, 44}, {20, 37}, {40, 37}};
+    painter.drawPolygon(right, 7);
+    painter.setBrush(QColor(255, 200, 60));
+    painter.drawPolygon(left, 7);
+    painter.end();
+    return pixmap;
+}
+
 QIcon programIcon()
 {
     QIcon icon;
-    for (const int side : {16, 32, 48}) {
-        QPixmap pixmap(side, side);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(side / 48.0, side / 48.0);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(32, 84, 150));
-        painter.drawRoundedRect(QRectF(1.0, 1.0, 46.0, 46.0), 9.0, 9.0);
-
-        // Two arrows, one each way: records go to the device and come back.
-        painter.setBrush(Qt::white);
-        const QPointF right[] = {{8, 14}, {28, 14}, {28, 7}, {41, 18}, {28, 29}, {28, 22}, {8, 22}};
-        const QPointF left[] = {{40, 29}, {20, 29}, {20, 22}, {7, 33}, {20, 44}, {20, 37}, {40, 37}};
-        painter.drawPolygon(right, 7);
-        painter.setBrush(QColor(255, 200, 60));
-        painter.drawPolygon(left, 7);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
+    for (const int side : {16, 24, 32, 48, 64, 96, 128, 256})
+        icon.addPixmap(drawProgramIcon(side));
     return icon;
+}
+
+void followDevicePixelRatio(QWidget& window, std::function<void()> redraw)
+{
+    QWindow* platformWindow = window.windowHandle();
+    if (!platformWindow)
+        return;
+    // One connection to the current screen's scale, renewed when the screen changes.
+    auto scaleChange = std::make_shared<QMetaObject::Connection>();
+    const auto watchScreen = [&window, redraw, scaleChange](QScreen* screen) {
+        QObject::disconnect(*scaleChange);
+        if (screen)
+            *scaleChange = QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, &window, redraw);
+        redraw();
+    };
+    QObject::connect(platformWindow, &QWindow::screenChanged, &window, watchScreen);
+    watchScreen(platformWindow->screen());
 }
 
 } // namespace ql

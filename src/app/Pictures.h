@@ -4,28 +4,45 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include <functional>
+
+class QWidget;
+
 namespace ql {
 
 // The window's pictures, all drawn here so that the program carries no image files.
+// Sizes are in logical pixels; each picture is drawn at the device pixel ratio
+// given, so that it stays sharp on a scaled screen.
+
+// A white canvas of the logical size, with as many device pixels as the ratio asks.
+QPixmap whiteCanvas(int width, int height, qreal devicePixelRatio);
 
 // 19 by 19 command buttons on a white ground.
-QPixmap drawStartPicture();
-QPixmap drawStopPicture();
-QPixmap drawHelpPicture();
+QPixmap drawStartPicture(qreal devicePixelRatio = 1.0);
+QPixmap drawStopPicture(qreal devicePixelRatio = 1.0);
+QPixmap drawHelpPicture(qreal devicePixelRatio = 1.0);
 
 // 55 by 19 buttons that switch the list area to the records or the events.
-QPixmap drawRecordsViewPicture();
-QPixmap drawEventsViewPicture();
+QPixmap drawRecordsViewPicture(qreal devicePixelRatio = 1.0);
+QPixmap drawEventsViewPicture(qreal devicePixelRatio = 1.0);
 
 // 137 by 91 illustration of the hand-held computer.
-QPixmap drawDevicePicture();
+QPixmap drawDevicePicture(qreal devicePixelRatio = 1.0);
 
 // The pointing hand shown over clickable pictures, 32 by 32, hot spot (12, 1).
-QCursor handCursor();
+QCursor handCursor(qreal devicePixelRatio = 1.0);
 inline constexpr int kHandHotSpotX = 12;
 inline constexpr int kHandHotSpotY = 1;
 
-// The program icon at 16, 32 and 48 pixels.
+// The program icon, square, at the given size in device pixels; the packaging
+// renders its icon files from this same drawing.
+QPixmap drawProgramIcon(int sidePx);
+// The program icon at every size a desktop commonly asks for.
 QIcon programIcon();
+
+// Calls `redraw` whenever the device pixel ratio of the window's screen may have
+// changed: the window moved to another screen, or its screen was rescaled. The
+// window must have its platform window.
+void followDevicePixelRatio(QWidget& window, std::function<void()> redraw);
 
 } // namespace ql

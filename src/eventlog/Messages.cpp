@@ -32,4 +32,22 @@ QString writtenRecords(int count)
     return QStringLiteral("Written ") + QString::number(count) + QStringLiteral(" records");
 }
 
+QString portDevice(int number, const QString& device)
+{
+    return QStringLiteral("Com port ") + QString::number(number) + QStringLiteral(" is ") + device;
+}
+
+QString portsPermissionDenied(const QStringList& devices)
+{
+    return QStringLiteral("No serial port could be opened: permission denied on ") + devices.join(QStringLiteral(", "))
+        + QStringLiteral(". Join the dialout group (sudo usermod -aG dialout $USER), then log out and back in . . .");
+}
+
+QString portsInUse(const QStringList& devices)
+{
+    return QStringLiteral("No serial port could be opened: ") + devices.join(QStringLiteral(", "))
+        + (devices.size() == 1 ? QStringLiteral(" is in use by another program . . .")
+                               : QStringLiteral(" are in use by other programs . . ."));
+}
+
 } // namespace ql::msg

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Every text the program posts to the event list, each defined once and verbatim.
 namespace ql::msg {
@@ -48,5 +49,15 @@ QString recordsFound(int count);
 QString foundRecords(int count);
 // "Written " N " records"
 QString writtenRecords(int count);
+
+// Which device a port number stands for, and why none could be opened.
+// "Com port " N " is " followed by the device path and what the system says of it.
+QString portDevice(int number, const QString& device);
+inline const QString kNoSerialDevice =
+    QStringLiteral("No serial port could be opened: no serial device is present . . .");
+// The devices refused, then how to be let in.
+QString portsPermissionDenied(const QStringList& devices);
+// The devices another program holds open.
+QString portsInUse(const QStringList& devices);
 
 } // namespace ql::msg

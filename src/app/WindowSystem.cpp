@@ -1,0 +1,18 @@
+#include "app/WindowSystem.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+namespace ql {
+
+bool QtWindowSystem::placesWindows() const
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+bool QtWindowSystem::startSystemMove(QWindow& window)
+{
+    return window.startSystemMove();
+}
+
+} // namespace ql
