@@ -665,6 +665,11 @@ void frmMainWin::cmbProcess_Click()
     m_records->clear();
 }
 
+void frmMainWin::setWindowSystem(std::unique_ptr<WindowSystem> windowSystem)
+{
+    m_windowSystem = windowSystem ? std::move(windowSystem) : std::make_unique<QtWindowSystem>();
+}
+
 void frmMainWin::lblTitleBar_MouseDown(const QMouseEvent& event)
 {
     const QPointF position = event.position() * kTwipsPerPixel;
