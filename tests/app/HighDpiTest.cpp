@@ -3,6 +3,8 @@
 #include "app/frmMainWin.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QTest>
 
@@ -11,8 +13,10 @@
 namespace ql::test {
 namespace {
 
-// Read before main makes the application object.
-const bool kScaledTwice = qputenv("QT_SCALE_FACTOR", "2");
+// Read before main makes the application object: every screen scaled twice, and
+// the second screen half as much again.
+const bool kScaledTwice = qputenv("QT_SCALE_FACTOR", "2")
+    && qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QL_TWO_SCREENS);
 
 struct Drawn {
     QString name;
@@ -20,11 +24,11 @@ struct Drawn {
     QSize logicalSize;
 };
 
-void expectSharp(const QList<Drawn>& pictures)
+void expectSharp(const QList<Drawn>& pictures, qreal ratio = 2.0)
 {
     for (const Drawn& drawn : pictures) {
-        EXPECT_EQ(drawn.picture.devicePixelRatio(), 2.0) << drawn.name.toStdString();
-        EXPECT_EQ(drawn.picture.size(), drawn.logicalSize * 2) << drawn.name.toStdString();
+        EXPECT_EQ(drawn.picture.devicePixelRatio(), ratio) << drawn.name.toStdString();
+        EXPECT_EQ(drawn.picture.size(), drawn.logicalSize * ratio) << drawn.name.toStdString();
     }
 }
 
@@ -60,6 +64,23 @@ TEST(HighDpi, EveryPictureIsDrawnAtTheScreensPixelRatio)
                  {QStringLiteral("ImgXbut"), image(box, "ImgXbut"), button},
                  {QStringLiteral("ImgXcur"), image(box, "ImgXcur"), button},
                  {QStringLiteral("ImgXclk"), image(box, "ImgXclk"), button}});
+}
+
+TEST(HighDpi, PicturesAreDrawnAgainOnAScreenWithAnotherRatio)
+{
+    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    frmMainWin window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.move(QGuiApplication::screens().at(1)->geometry().topLeft() + QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.devicePixelRatioF() == 3.0; }));
+
+    auto* start = window.findChild<PictureBox*>(QStringLiteral("PicStart"));
+    expectSharp({{QStringLiteral("PicStart"), start->picture(), QSize(19, 19)},
+                 {QStringLiteral("imgDevice"), window.findChild<QLabel*>(QStringLiteral("imgDevice"))->pixmap(),
+                  QSize(137, 91)},
+                 {QStringLiteral("hand"), start->cursor().pixmap(), QSize(32, 32)}},
+                3.0);
 }
 
 } // namespace
