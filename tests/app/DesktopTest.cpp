@@ -1,6 +1,7 @@
 #include "LoadedWindowFixture.h"
 #include "WindowContents.h"
 
+#include "app/DeviceWatcher.h"
 #include "app/QtFileDialog.h"
 #include "app/WindowSystem.h"
 #include "app/frmHelpAbout.h"
@@ -126,7 +127,7 @@ private:
 
 class PortListTest : public LoadedWindowTest {
 protected:
-    void loadWith(const QList<FakeDevices::Device>& plugged)
+    void loadWith(const QList<FakeDevices::Device>& plugged, const QString& argumentText = {})
     {
         devices.plug(plugged);
         auto control = std::make_unique<FakeSerialControl>();
@@ -134,7 +135,7 @@ protected:
         devices.answerOpens(*serial);
         auto loaded = std::make_unique<frmMainWin>(std::move(control), std::make_unique<ScriptedFileDialog>());
         loaded->setPortLister([this] { return devices.list(); });
-        loaded->Form_Load();
+        loaded->Form_Load(argumentText);
         showWindow(std::move(loaded));
     }
 
@@ -231,6 +232,31 @@ TEST_F(PortListTest, ADeviceFileAppearingProbesAgain)
         QCoreApplication::processEvents();
         return cmbPort()->count() == 2;
     })) << entries(*cmbPort()).join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(devices.listings, before + 1);
+}
+
+TEST_F(PortListTest, DevicesComingDuringARunAreProbedOnceItHasEnded)
+{
+    loadWith({{QStringLiteral("/dev/ttyS0")}}, QStringLiteral("records.txt"));
+    QTemporaryDir deviceDirectory;
+    ASSERT_TRUE(deviceDirectory.isValid());
+    window->watchDevices(deviceDirectory.path());
+    auto* watcher = window->findChild<DeviceWatcher*>();
+    ASSERT_NE(watcher, nullptr);
+    const int before = devices.listings;
+
+    int duringRun = -1;
+    const auto answerOpens = serial->onCall;
+    serial->onCall = [&](const FakeSerialControl::Call& call) {
+        answerOpens(call);
+        if (call.op != Op::Input || duringRun >= 0)
+            return;
+        emit watcher->devicesChanged();
+        duringRun = devices.listings;
+        serial->portOpen = false; // ends the run
+    };
+    QTest::mouseClick(control("PicStart"), Qt::LeftButton);
+    EXPECT_EQ(duringRun, before);
     EXPECT_EQ(devices.listings, before + 1);
 }
 
