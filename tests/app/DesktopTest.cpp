@@ -2,22 +2,18 @@
 #include "WindowContents.h"
 
 #include "app/DeviceWatcher.h"
-#include "app/QtFileDialog.h"
 #include "app/WindowSystem.h"
 #include "app/frmHelpAbout.h"
 #include "eventlog/Messages.h"
 
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cerrno>
-#include <map>
 
 namespace ql::test {
 namespace {
@@ -341,36 +337,11 @@ TEST_F(LoadedWindowTest, ControlsAreNamedAfterTheirCaptionsAndTheFileBoxShowsThe
 {
     const QString path = QStringLiteral("/home/operator/transfers/2026/december/site-b/records-for-the-hhc.txt");
     load(path);
-    EXPECT_EQ(control("cmbPort")->accessibleName(), QStringLiteral("Com port"));
-    EXPECT_EQ(control("cmbBaud")->accessibleName(), QStringLiteral("Baud rate"));
-    EXPECT_EQ(control("txtData")->accessibleName(), QStringLiteral("Data bit"));
-    EXPECT_EQ(control("txtStop")->accessibleName(), QStringLiteral("Stop bit"));
-    EXPECT_EQ(control("cmbProcess")->accessibleName(), QStringLiteral("Process"));
-    EXPECT_EQ(control("PicStart")->accessibleName(), QStringLiteral("Start"));
+    for (const auto& [name, caption] : {std::pair {"cmbPort", "Com port"}, std::pair {"cmbBaud", "Baud rate"},
+                                        std::pair {"txtData", "Data bit"}, std::pair {"txtStop", "Stop bit"},
+                                        std::pair {"cmbProcess", "Process"}, std::pair {"PicStart", "Start"}})
+        EXPECT_EQ(control(name)->accessibleName(), QLatin1String(caption)) << name;
     EXPECT_EQ(control("txtFile")->toolTip(), path);
-}
-
-TEST(FileDialogs, HaveATitleAndOfferAllFilesAfterTheTextFiles)
-{
-    for (const bool saving : {false, true}) {
-        QString title;
-        QStringList filters;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            title = dialog->windowTitle();
-            filters = dialog->nameFilters();
-            dialog->reject();
-        });
-        QtFileDialog comFile;
-        comFile.setFilter(QStringLiteral("Text files(*.txt)|*.txt"));
-        if (saving)
-            comFile.ShowSave();
-        else
-            comFile.ShowOpen();
-        EXPECT_EQ(title, saving ? QtFileDialog::kSaveTitle : QtFileDialog::kOpenTitle);
-        EXPECT_EQ(filters, (QStringList {QStringLiteral("Text files(*.txt)"), QStringLiteral("All files (*)")}));
-    }
 }
 
 } // namespace
