@@ -156,7 +156,7 @@ QPixmap drawDevicePicture(qreal devicePixelRatio)
     return pixmap;
 }
 
-QCursor handCursor(qreal devicePixelRatio)
+QCursor handCursor(qreal devicePixelRatio, bool hotSpotInDevicePixels)
 {
     QPixmap pixmap = transparentCanvas(32, 32, devicePixelRatio);
     QPainter painter(&pixmap);
@@ -179,7 +179,8 @@ QCursor handCursor(qreal devicePixelRatio)
     painter.drawLine(QPointF(22.5, 13.0), QPointF(22.5, 18.0));
     painter.drawLine(QPointF(12.0, 25.5), QPointF(25.0, 25.5));
     painter.end();
-    return QCursor(pixmap, kHandHotSpotX, kHandHotSpotY);
+    const qreal hotSpotScale = hotSpotInDevicePixels ? devicePixelRatio : 1.0;
+    return QCursor(pixmap, qRound(kHandHotSpotX * hotSpotScale), qRound(kHandHotSpotY * hotSpotScale));
 }
 
 QPixmap drawProgramIcon(int sidePx)

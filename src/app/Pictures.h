@@ -29,8 +29,9 @@ QPixmap drawEventsViewPicture(qreal devicePixelRatio = 1.0);
 // 137 by 91 illustration of the hand-held computer.
 QPixmap drawDevicePicture(qreal devicePixelRatio = 1.0);
 
-// The pointing hand shown over clickable pictures, 32 by 32, hot spot (12, 1).
-QCursor handCursor(qreal devicePixelRatio = 1.0);
+// The pointing hand shown over clickable pictures, 32 by 32, hot spot (12, 1);
+// the hot spot is scaled with the picture where the window system asks for that.
+QCursor handCursor(qreal devicePixelRatio = 1.0, bool hotSpotInDevicePixels = false);
 inline constexpr int kHandHotSpotX = 12;
 inline constexpr int kHandHotSpotY = 1;
 

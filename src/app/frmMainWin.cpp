@@ -396,7 +396,7 @@ void frmMainWin::drawPictures()
     ImgViewFile->setPixmap(drawRecordsViewPicture(ratio));
     ImgViewEvnt->setPixmap(drawEventsViewPicture(ratio));
     imgDevice->setPixmap(drawDevicePicture(ratio));
-    const QCursor hand = handCursor(ratio);
+    const QCursor hand = handCursor(ratio, m_windowSystem->takesHotSpotsInDevicePixels());
     for (QWidget* clickable : std::initializer_list<QWidget*> {PicStart, PicAbort, PicClose, cmdBrowse, ImgViewFile,
                                                                ImgViewEvnt})
         clickable->setCursor(hand);

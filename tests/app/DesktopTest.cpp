@@ -26,6 +26,7 @@ public:
     {
     }
     bool placesWindows() const override { return m_places; }
+    bool takesHotSpotsInDevicePixels() const override { return false; }
     bool startSystemMove(QWindow&) override
     {
         ++m_asked;
