@@ -272,13 +272,18 @@ TEST_F(LoadedWindowTest, CommandKeysAreShownInTheTooltipsAndActLikeTheirClicks)
             EXPECT_TRUE(control(c.control)->toolTip().contains(key.toString(QKeySequence::NativeText)))
                 << c.control << " " << key.toString().toStdString();
 
+    // Keys reach the control with the focus first, as they do from a keyboard.
+    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window.get(), key, modifiers);
+    };
     auto* lstRecords = control<QListView>("lstRecords");
-    QTest::keyClick(window.get(), Qt::Key_F6);
+    press(Qt::Key_F6);
     EXPECT_TRUE(lstRecords->isVisible());
-    QTest::keyClick(window.get(), Qt::Key_Tab, Qt::ControlModifier);
+    press(Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_FALSE(lstRecords->isVisible());
 
-    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    press(Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(comFile->opensShown(), 1);
 
     bool aboutBoxShown = false;
@@ -288,7 +293,7 @@ TEST_F(LoadedWindowTest, CommandKeysAreShownInTheTooltipsAndActLikeTheirClicks)
         if (modal)
             modal->close();
     });
-    QTest::keyClick(window.get(), Qt::Key_F1);
+    press(Qt::Key_F1);
     EXPECT_TRUE(aboutBoxShown);
     // The offscreen platform leaves no window active once the box has gone.
     window->activateWindow();
@@ -296,19 +301,19 @@ TEST_F(LoadedWindowTest, CommandKeysAreShownInTheTooltipsAndActLikeTheirClicks)
 
     // Esc aborts the run that F5 started.
     bool abortedByEsc = false;
-    serial->onCall = [&, done = false](const FakeSerialControl::Call& call) mutable {
+    serial->onCall = [&, press, done = false](const FakeSerialControl::Call& call) mutable {
         if (call.op != Op::Input || done)
             return;
         done = true;
-        QTest::keyClick(window.get(), Qt::Key_Escape);
+        press(Qt::Key_Escape);
         abortedByEsc = !serial->portOpen;
         serial->portOpen = false; // ends the run all the same
     };
-    QTest::keyClick(window.get(), Qt::Key_F5);
+    press(Qt::Key_F5);
     EXPECT_TRUE(abortedByEsc);
     EXPECT_FALSE(window->isRunning());
 
-    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+    press(Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window->isVisible());
 }
 
