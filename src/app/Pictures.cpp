@@ -183,11 +183,9 @@ QCursor handCursor(qreal devicePixelRatio, bool hotSpotInDevicePixels)
     return QCursor(pixmap, qRound(kHandHotSpotX * hotSpotScale), qRound(kHandHotSpotY * hotSpotScale));
 }
 
-QPixmap drawProgramIcon(int sidePx)
+void drawProgramIcon(QPainter& painter, double sidePx)
 {
-    QPixmap pixmap(sidePx, sidePx);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(sidePx / 48.0, sidePx / 48.0);
     painter.setPen(Qt::NoPen);
@@ -201,15 +199,20 @@ QPixmap drawProgramIcon(int sidePx)
     painter.drawPolygon(right, 7);
     painter.setBrush(QColor(255, 200, 60));
     painter.drawPolygon(left, 7);
-    painter.end();
-    return pixmap;
+    painter.restore();
 }
 
 QIcon programIcon()
 {
     QIcon icon;
-    for (const int side : {16, 24, 32, 48, 64, 96, 128, 256})
-        icon.addPixmap(drawProgramIcon(side));
+    for (const int side : {16, 24, 32, 48, 64, 96, 128, 256}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        drawProgramIcon(painter, side);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
     return icon;
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QPainter;
 class QWidget;
 
 namespace ql {
@@ -35,11 +36,12 @@ QCursor handCursor(qreal devicePixelRatio = 1.0, bool hotSpotInDevicePixels = fa
 inline constexpr int kHandHotSpotX = 12;
 inline constexpr int kHandHotSpotY = 1;
 
-// The program icon, square, at the given size in device pixels; the packaging
-// renders its icon files from this same drawing.
-QPixmap drawProgramIcon(int sidePx);
 // The program icon at every size a desktop commonly asks for.
 QIcon programIcon();
+
+// Paints the program icon into the square (0, 0, sidePx, sidePx); the icon files
+// installed for the desktop are rendered from this same drawing.
+void drawProgramIcon(QPainter& painter, double sidePx);
 
 // Calls `redraw` whenever the device pixel ratio of the window's screen may have
 // changed: the window moved to another screen, or its screen was rescaled. The

@@ -50,4 +50,20 @@ QString portsInUse(const QStringList& devices)
                                : QStringLiteral(" are in use by other programs . . ."));
 }
 
+QString recordHoldsProtocolCharacter(int number, const QString& character)
+{
+    return QStringLiteral("Record ") + QString::number(number) + QStringLiteral(" contains the protocol character \"")
+        + character + QStringLiteral("\" . . .");
+}
+
+QString previousFileKept(const QString& path)
+{
+    return QStringLiteral("The previous data file was kept as ") + path;
+}
+
+QString recordsRecovered(const QString& path)
+{
+    return QStringLiteral("The received records were written to ") + path;
+}
+
 } // namespace ql::msg

@@ -5,6 +5,7 @@
 #include "app/WindowSystem.h"
 #include "app/frmHelpAbout.h"
 #include "eventlog/Messages.h"
+#include "records/RecordList.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -235,6 +236,7 @@ TEST_F(PortListTest, ADeviceFileAppearingProbesAgain)
 TEST_F(PortListTest, DevicesComingDuringARunAreProbedOnceItHasEnded)
 {
     loadWith({{QStringLiteral("/dev/ttyS0")}}, QStringLiteral("records.txt"));
+    window->records().assign({QStringLiteral("R")});
     QTemporaryDir deviceDirectory;
     ASSERT_TRUE(deviceDirectory.isValid());
     window->watchDevices(deviceDirectory.path());
@@ -300,6 +302,7 @@ TEST_F(LoadedWindowTest, CommandKeysAreShownInTheTooltipsAndActLikeTheirClicks)
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
 
     // Esc aborts the run that F5 started.
+    window->records().assign({QStringLiteral("R")});
     bool abortedByEsc = false;
     serial->onCall = [&, press, done = false](const FakeSerialControl::Call& call) mutable {
         if (call.op != Op::Input || done)
