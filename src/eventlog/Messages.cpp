@@ -39,13 +39,13 @@ QString portDevice(int number, const QString& device)
 
 QString portsPermissionDenied(const QStringList& devices)
 {
-    return QStringLiteral("No serial port could be opened: permission denied on ") + devices.join(QStringLiteral(", "))
-        + QStringLiteral(". Join the dialout group (sudo usermod -aG dialout $USER), then log out and back in . . .");
+    return QStringLiteral("Permission denied on ") + devices.join(QStringLiteral(", "))
+        + QStringLiteral(": join the dialout group (sudo usermod -aG dialout $USER), then log out and back in . . .");
 }
 
 QString portsInUse(const QStringList& devices)
 {
-    return QStringLiteral("No serial port could be opened: ") + devices.join(QStringLiteral(", "))
+    return devices.join(QStringLiteral(", "))
         + (devices.size() == 1 ? QStringLiteral(" is in use by another program . . .")
                                : QStringLiteral(" are in use by other programs . . ."));
 }

@@ -63,8 +63,7 @@ QString recordsRecovered(const QString& path);
 // Which device a port number stands for, and why none could be opened.
 // "Com port " N " is " followed by the device path and what the system says of it.
 QString portDevice(int number, const QString& device);
-inline const QString kNoSerialDevice =
-    QStringLiteral("No serial port could be opened: no serial device is present . . .");
+inline const QString kNoSerialDevice = QStringLiteral("No serial device is present . . .");
 // The devices refused, then how to be let in.
 QString portsPermissionDenied(const QStringList& devices);
 // The devices another program holds open.
