@@ -32,4 +32,14 @@ QString writtenRecords(int count)
     return QStringLiteral("Written ") + QString::number(count) + QStringLiteral(" records");
 }
 
+QString instanceLockUnavailable(const QString& reason)
+{
+    return QStringLiteral("Single-instance lock not taken, a second copy will not be refused: ") + reason;
+}
+
+QString unusableCommandLinePath(const QString& shown)
+{
+    return QStringLiteral("File name on the command line not used, this system cannot name a file by it: ") + shown;
+}
+
 } // namespace ql::msg

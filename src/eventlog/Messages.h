@@ -49,4 +49,11 @@ QString foundRecords(int count);
 // "Written " N " records"
 QString writtenRecords(int count);
 
+// Start-up notes, when the program starts all the same.
+// "Single-instance lock not taken, a second copy will not be refused: " followed by why.
+QString instanceLockUnavailable(const QString& reason);
+// "File name on the command line not used, this system cannot name a file by it: "
+// followed by the name as shown.
+QString unusableCommandLinePath(const QString& shown);
+
 } // namespace ql::msg
