@@ -39,7 +39,7 @@ QString instanceLockUnavailable(const QString& reason)
 
 QString unusableCommandLinePath(const QString& shown)
 {
-    return QStringLiteral("File name on the command line not used, this system cannot name a file by it: ") + shown;
+    return QStringLiteral("Command line file name not used, it is not valid text here: ") + shown;
 }
 
 } // namespace ql::msg

@@ -52,8 +52,8 @@ QString writtenRecords(int count);
 // Start-up notes, when the program starts all the same.
 // "Single-instance lock not taken, a second copy will not be refused: " followed by why.
 QString instanceLockUnavailable(const QString& reason);
-// "File name on the command line not used, this system cannot name a file by it: "
-// followed by the name as shown.
+// "Command line file name not used, it is not valid text here: " followed by the
+// name as shown.
 QString unusableCommandLinePath(const QString& shown);
 
 } // namespace ql::msg

@@ -325,6 +325,54 @@ TEST(InformationAnswer, OnlyTheExactOptionAlone)
         EXPECT_EQ(informationAnswer(other), std::nullopt) << other.join(' ').toStdString();
 }
 
+// A signal set of the process from /proc, such as "SigCgt" (caught) or "SigIgn".
+quint64 signalSet(qint64 pid, const char* field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().toULongLong(nullptr, 16);
+    return 0;
+}
+
+constexpr quint64 bit(int signal)
+{
+    return quint64 {1} << (signal - 1);
+}
+
+class ProgramSignal : public ::testing::TestWithParam<int> {};
+
+// Logout, shutdown or Ctrl+C close the window, and the program ends normally; a
+// file-size limit does not end it.
+TEST_P(ProgramSignal, ClosesTheWindowAndEndsNormally)
+{
+    QTemporaryDir runtimeDir;
+    ASSERT_TRUE(runtimeDir.isValid());
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QUORVALINK_EXE), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    const quint64 termination = bit(SIGTERM) | bit(SIGINT) | bit(SIGHUP);
+    ASSERT_TRUE(waitFor([&] { return (signalSet(program.processId(), "SigCgt") & termination) == termination; },
+                        std::chrono::seconds(30)));
+    EXPECT_TRUE(signalSet(program.processId(), "SigIgn") & bit(SIGXFSZ));
+
+    kill(static_cast<pid_t>(program.processId()), GetParam());
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& param) {
+                             return std::string(sigabbrev_np(param.param));
+                         });
+
 struct FilterCase {
     const char* commonDialog;
     const char* qt;
