@@ -21,14 +21,14 @@ QString systemText(int error)
     return QString::fromStdString(std::system_category().message(error));
 }
 
-// A folder that only this user can change: nobody else can plant or swap its files.
-bool isPrivateFolder(const QByteArray& path, bool ownerOnly)
+// A folder of this user's own without any of the permissions in `deniedToOthers`:
+// nobody else can plant or swap its files.
+bool isOwnFolder(const QByteArray& path, mode_t deniedToOthers)
 {
     struct stat info {};
     if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
         return false;
-    const mode_t others = ownerOnly ? mode_t(S_IRWXG | S_IRWXO) : mode_t(S_IWGRP | S_IWOTH);
-    return (info.st_mode & others) == 0;
+    return (info.st_mode & deniedToOthers) == 0;
 }
 
 } // namespace
@@ -46,7 +46,7 @@ SingleInstanceLock::~SingleInstanceLock()
 QString SingleInstanceLock::defaultPath()
 {
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (QFileInfo(runtimeDir).isAbsolute() && isPrivateFolder(QFile::encodeName(runtimeDir), true))
+    if (QFileInfo(runtimeDir).isAbsolute() && isOwnFolder(QFile::encodeName(runtimeDir), S_IRWXG | S_IRWXO))
         return runtimeDir + QLatin1Char('/') + kLockName;
     // Not the temporary folder of $TMPDIR: two logins of one user must meet.
     return QStringLiteral("/tmp/quorvalink-%1/").arg(::getuid()) + kLockName;
@@ -62,7 +62,7 @@ SingleInstanceLock::Outcome SingleInstanceLock::tryAcquire()
         m_failure = folder + QStringLiteral(": ") + systemText(errno);
         return Outcome::Unavailable;
     }
-    if (!isPrivateFolder(folderName, false)) {
+    if (!isOwnFolder(folderName, S_IWGRP | S_IWOTH)) {
         m_failure = folder + QStringLiteral(": not a folder of this user's own");
         return Outcome::Unavailable;
     }
