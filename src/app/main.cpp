@@ -27,6 +27,7 @@ int main(int argc, char* argv[])
     ql::ignoreFileSizeLimitSignal();
     ql::TerminationSignals::install();
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quorvalink"));
     // The application has taken its own options (-platform and the like) out of argv.
     return ql::Main(commandLine(argc, argv));
 }
