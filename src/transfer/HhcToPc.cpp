@@ -58,7 +58,7 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
 
         RecordList& lstRecords = host.records();
         lstRecords.clear();
-        outcome = ReceptionOutcome::Received;
+        outcome = ReceptionOutcome::Interrupted;
         host.postMessage(msg::kSentResponse);
         MSCommI.setInBufferCount(0);
         MSCommI.setOutput(state.strBeginChar);
@@ -72,6 +72,7 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
             host.showStatus(QString::number(count));
             if (ending == state.strEndChar) {
                 host.postMessage(msg::kReceptionCompleted);
+                outcome = ReceptionOutcome::Received;
                 CloseSerialPort(MSCommI);
                 return outcome;
             }

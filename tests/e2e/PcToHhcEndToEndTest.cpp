@@ -2,6 +2,7 @@
 
 #include "eventlog/Messages.h"
 #include "hhcsim/DataFile.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -48,21 +49,69 @@ TEST_P(PcToHhcSendsRecordsExactly, AfterTheHandshake)
 
 INSTANTIATE_TEST_SUITE_P(
     Wire, PcToHhcSendsRecordsExactly,
-    ::testing::Values(SendCase {"EmptyListSendsNothingAfterTheHandshake", {}},
-                      SendCase {"SingleRecordEndsWithEndCharacterAlone", {"R1"}},
+    ::testing::Values(SendCase {"SingleRecordEndsWithEndCharacterAlone", {"R1"}},
                       SendCase {"SingleEmptyRecordIsEndCharacterAlone", {""}},
                       SendCase {"EmptyRecordsPutSeparatorsSideBySide", {"", "", ""}},
                       SendCase {"EmptyRecordBetweenTwo", {"A", "", "B"}},
-                      SendCase {"ProtocolCharactersInsideRecordsGoUnescaped", {"a@b", "c$d", "^e^"}},
+                      SendCase {"BeginCharacterInsideRecordsGoesUnescaped", {"^e^", "f^"}},
                       SendCase {"HighBytesTravelUnchanged", {allHighBytes(), "x" + allHighBytes() + "y"}}),
     [](const ::testing::TestParamInfo<SendCase>& param) { return std::string(param.param.name); });
 
-TEST_F(TransferWindowTest, EndCharacterReachesDeviceThoughPortClosesRightAfter)
+TEST_F(TransferWindowTest, UnixTextFileIsSentOneRecordPerLine)
 {
-    // A slow reader leaves the end character queued on the line when the port closes.
-    const QByteArrayList sent = numberedRecords(100, 100);
+    startDevice(deviceOptions(hhcsim::Mode::Receive));
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, "L1\n\nL3\nL4");
+    choosePcToHhc(path);
+    browse(path);
+    EXPECT_EQ(events().last(), msg::foundRecords(4));
+
+    start();
+
+    EXPECT_EQ(lastSession().received, QByteArray("^L1@@L3@L4$"));
+    EXPECT_EQ(events().last(), msg::kTransferSucceeded);
+}
+
+struct RefusedSendCase {
+    const char* name;
+    QByteArray file; // empty: no file chosen through the browse command
+    QString reason;
+};
+
+class PcToHhcRefusesBeforeOpeningThePort : public TransferWindowTest,
+                                          public ::testing::WithParamInterface<RefusedSendCase> {};
+
+TEST_P(PcToHhcRefusesBeforeOpeningThePort, WhatTheDeviceCouldNotTellApart)
+{
+    startDevice(deviceOptions(hhcsim::Mode::Receive));
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, GetParam().file);
+    choosePcToHhc(path);
+    if (!GetParam().file.isEmpty())
+        browse(path);
+
+    start();
+
+    EXPECT_EQ(events(), (QStringList {msg::kPleaseWait, msg::kTransferFailed, GetParam().reason}));
+    EXPECT_TRUE(device().eventsOf(Kind::PortOpened).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, PcToHhcRefusesBeforeOpeningThePort,
+    ::testing::Values(RefusedSendCase {"PathGivenButNothingLoaded", {}, msg::kNothingToSend},
+                      RefusedSendCase {"SeparatorInsideARecord", "R1\r\na@b\r\n",
+                                       msg::recordHoldsProtocolCharacter(2, QStringLiteral("@"))},
+                      RefusedSendCase {"EndCharacterInsideARecord", "c$d\r\n",
+                                       msg::recordHoldsProtocolCharacter(1, QStringLiteral("$"))}),
+    [](const ::testing::TestParamInfo<RefusedSendCase>& param) { return std::string(param.param.name); });
+
+TEST_F(TransferWindowTest, DeviceReadingAtLineSpeedGetsEverythingThoughPortClosesFirst)
+{
+    // 61.5 KB read at the pace of a 115200-baud line: the PC is done well before the
+    // device, which must still get the last records and the end character.
+    const QByteArrayList sent = numberedRecords(1500);
     auto options = deviceOptions(hhcsim::Mode::Receive);
-    options.faults.slowReadPerByte = 50us;
+    options.faults.slowReadPerByte = 87us;
     startDevice(options);
     const QString path = dataPath(QStringLiteral("send.txt"));
     writeFile(path, hhcsim::formatDataFile(sent));
@@ -70,14 +119,35 @@ TEST_F(TransferWindowTest, EndCharacterReachesDeviceThoughPortClosesRightAfter)
     browse(path);
 
     start();
-    EXPECT_TRUE(device().eventsOf(Kind::RecordsReceived).empty()) << "the device read everything before the close";
+    EXPECT_EQ(events().last(), msg::kTransferSucceeded) << events().join(QLatin1Char('|')).toStdString();
 
-    ASSERT_TRUE(device().waitForEvents(Kind::RecordsReceived));
+    // The device is still reading: as slowly as the machine lets it.
+    ASSERT_TRUE(waitFor([this] { return !device().eventsOf(Kind::RecordsReceived).empty(); }, 120s));
     const DeviceEvent received = device().eventsOf(Kind::RecordsReceived).back();
     EXPECT_TRUE(received.complete) << received.text.toStdString();
-    EXPECT_EQ(received.records, sent);
+    EXPECT_TRUE(received.records == sent) << received.text.toStdString();
     EXPECT_TRUE(lastSession().received.endsWith('$'));
-    EXPECT_EQ(events().last(), msg::kTransferSucceeded);
+}
+
+TEST_F(TransferWindowTest, DeviceThatStopsReadingFailsTheSend)
+{
+    // Far more than the line holds is still to go when the device stops.
+    auto options = deviceOptions(hhcsim::Mode::Receive);
+    options.faults.stopAfter = 10;
+    startDevice(options);
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, hhcsim::formatDataFile(numberedRecords(2000)));
+    choosePcToHhc(path);
+    browse(path);
+
+    start();
+
+    const QStringList log = events();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.at(log.size() - 2), msg::kTransferFailed);
+    EXPECT_TRUE(log.last() == msg::kDeviceNotResponding || log.last() == msg::kErrorClosingPort)
+        << log.last().toStdString();
+    EXPECT_FALSE(window().serialControl()->PortOpen());
 }
 
 TEST_F(TransferWindowTest, PcToHhcEndsWithFailureWhenDeviceHangsUpMidway)
