@@ -118,9 +118,14 @@ int Main(const QByteArrayList& arguments)
         box.exec();
         return kExitSecondInstance;
     }
-    const PortMap ports = PortMap::fromSystem();
-    frmMainWin window(std::make_unique<SystemSerialControl>(ports), std::make_unique<QtFileDialog>());
-    window.setPortNames(ports);
+    auto serial = std::make_unique<SystemSerialControl>(PortMap());
+    SystemSerialControl& ports = *serial;
+    frmMainWin window(std::move(serial), std::make_unique<QtFileDialog>());
+    window.setPortLister([&ports] {
+        ports.setPorts(PortMap::fromSystem());
+        return ports.ports();
+    });
+    window.watchDevices(QStringLiteral("/dev"));
     const ArgumentText command = argumentText(arguments);
     window.Form_Load(command.text);
     // Loading empties the event list; these notes come after it.

@@ -183,7 +183,8 @@ TEST_F(TransferWindowTest, AbortDuringHandshakeEndsSendWithFailure)
     choosePcToHhc(path);
     browse(path);
 
-    whileRunning([this] { return events().contains(msg::kWaitingResponse); }, [this] { abort(); });
+    // Abort discards output the device has not read, so it waits until the "^" is taken.
+    whileRunning([this] { return !device().eventsOf(Kind::SessionBegan).empty(); }, [this] { abort(); });
     start();
 
     const QStringList log = events();
