@@ -350,4 +350,39 @@ void SerialDevice::close()
     m_outPos = 0;
 }
 
+bool SerialDevice::await(PortEvent event, qintptr wakeHandle, Clock::time_point deadline)
+{
+    const int fd = static_cast<int>(m_handle);
+    if (fd < 0)
+        return false;
+    auto timeout = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+    short wanted = POLLIN;
+    if (event == PortEvent::Input) {
+        if (m_inPos < m_in.size())
+            return false;
+    } else {
+        int kernelQueued = 0;
+        retryIoctl(fd, TIOCOUTQ, &kernelQueued);
+        const qint64 queued = (m_out.size() - m_outPos) + std::max(kernelQueued, 0);
+        if (queued == 0)
+            return false;
+        // No event tells that the line has sent a character: sleep for the time the
+        // queue needs at the line rate. What the system has no room for yet wakes
+        // the wait as soon as room appears.
+        wanted = m_outPos < m_out.size() ? POLLOUT : 0;
+        const auto lineTime = std::chrono::nanoseconds(
+            static_cast<qint64>(queued * m_settings.bitsPerCharacter() * 1e9 / m_settings.baud));
+        timeout = std::min(timeout, lineTime);
+    }
+    timeout = std::max(timeout, std::chrono::nanoseconds(0));
+    const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timespec wait {static_cast<time_t>(wholeSeconds.count()), static_cast<long>((timeout - wholeSeconds).count())};
+    pollfd fds[2] = {{fd, wanted, 0}, {static_cast<int>(wakeHandle), POLLIN, 0}};
+    const nfds_t count = wakeHandle >= 0 ? 2 : 1;
+    // A hang-up or an error wakes the wait too; the next look at the port reports it.
+    if (::ppoll(fds, count, &wait, nullptr) <= 0)
+        return false;
+    return count == 2 && (fds[1].revents & POLLIN) != 0;
+}
+
 } // namespace ql

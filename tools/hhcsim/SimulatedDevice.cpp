@@ -143,6 +143,7 @@ bool SimulatedDevice::serveOpenPort()
     m_received.clear();
     m_sent.clear();
     m_paceNext = {};
+    m_readLineFree = {};
     emitText(DeviceEvent::Kind::PortOpened, QStringLiteral("PC opened the port"));
 
     switch (awaitStart(m_options.mode != Mode::Receive)) {
@@ -466,10 +467,12 @@ SimulatedDevice::Io SimulatedDevice::takeInput(QByteArray& chunk, bool closeFirs
         if (ready != Io::Ok)
             return ready;
         char buffer[4096];
-        const ssize_t n = ::read(m_port->master(), buffer, slow.count() > 0 ? 1 : sizeof buffer);
+        const ssize_t n = ::read(m_port->master(), buffer, slow.count() > 0 ? 1 : readAllowance());
         if (n > 0) {
             chunk.append(buffer, n);
             m_received.append(buffer, n);
+            if (m_options.faults.baud > 0)
+                return paceRead(n);
             return pause(slow, false);
         }
         // The master reads EIO once nobody holds the port and its last bytes are read.
@@ -518,6 +521,39 @@ SimulatedDevice::Io SimulatedDevice::writeBytes(const QByteArray& bytes)
     }
     m_paceNext = start + size * interval;
     return Io::Ok;
+}
+
+namespace {
+
+// A UART takes this many characters ahead of the line, as a 16550's FIFO does.
+constexpr qint64 kLineFifo = 16;
+
+std::chrono::nanoseconds characterTime(int baud)
+{
+    return std::chrono::nanoseconds(10'000'000'000LL / baud);
+}
+
+} // namespace
+
+size_t SimulatedDevice::readAllowance() const
+{
+    constexpr size_t kChunk = 4096;
+    if (m_options.faults.baud <= 0)
+        return kChunk;
+    const auto interval = characterTime(m_options.faults.baud);
+    const auto owed = m_readLineFree - Clock::now();
+    const qint64 onTheLine = owed.count() > 0 ? (owed + interval - std::chrono::nanoseconds(1)) / interval : 0;
+    return static_cast<size_t>(std::clamp<qint64>(kLineFifo - onTheLine, 1, kLineFifo));
+}
+
+SimulatedDevice::Io SimulatedDevice::paceRead(qint64 count)
+{
+    // The PC's characters reach the device no faster than the line carries them:
+    // the device takes them as a sending UART lets them go, a FIFO ahead of the wire.
+    const auto interval = characterTime(m_options.faults.baud);
+    const auto now = Clock::now();
+    m_readLineFree = std::max(m_readLineFree, now) + count * interval;
+    return pause(m_readLineFree - (kLineFifo - 1) * interval - now, false);
 }
 
 SimulatedDevice::Io SimulatedDevice::pause(std::chrono::nanoseconds duration, bool watchClose)
