@@ -85,15 +85,12 @@ ParsedOptions parseOptions(const QStringList& arguments)
         if (flag) {
             if (value)
                 return fail(QStringLiteral("%1 takes no value").arg(name));
-            if (name == QLatin1String("--help") || name == QLatin1String("-h"))
-                options.command = Command::Help;
-            else if (name == QLatin1String("--version"))
-                options.command = Command::Version;
-            else
+            if (name == QLatin1String("--quiet") || name == QLatin1String("-q")) {
                 options.quiet = true;
-            if (options.command == Command::Help || options.command == Command::Version)
-                return parsed;
-            continue;
+                continue;
+            }
+            options.command = name == QLatin1String("--version") ? Command::Version : Command::Help;
+            return parsed;
         }
 
         if (!value) {

@@ -30,7 +30,8 @@ void printText(std::FILE* to, const QString& text)
 
 int listPorts()
 {
-    for (const PortEntry& entry : PortMap::fromSystem().entries())
+    const PortMap ports = PortMap::fromSystem();
+    for (const PortEntry& entry : ports.entries())
         printText(stdout, QStringLiteral("%1\t%2\t%3\n").arg(entry.number).arg(entry.systemName, entry.description));
     return kExitSuccess;
 }
