@@ -14,6 +14,7 @@
 
 #include <QProcessEnvironment>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -63,6 +64,13 @@ int outcome(CliHost& host, Command command)
     if (host.posted(msg::kPortSelectionError) || host.posted(msg::kSpecifiedFileError))
         return kExitUsage;
     if (portUnusable(host) || host.posted(msg::kFileError))
+        return kExitUnusable;
+    // A run refused before it opened the port, when the port was not at fault, was
+    // refused for its file: nothing to send, or nowhere to put what arrives.
+    const QString started = command == Command::Send ? msg::startedPc2Hhc({}) : msg::startedHhc2Pc({});
+    const bool opened = std::any_of(host.messages().cbegin(), host.messages().cend(),
+                                    [&started](const QString& message) { return message.startsWith(started); });
+    if (!opened)
         return kExitUnusable;
     if (command == Command::Send)
         return host.posted(msg::kTransferSucceeded) && !host.posted(msg::kTransferFailed) ? kExitSuccess

@@ -27,6 +27,8 @@ constexpr qsizetype kReadChunk = 4096;
 // The longest a close waits for queued characters to reach the wire.
 constexpr auto kDrainCap = std::chrono::milliseconds(5000);
 constexpr auto kDrainMargin = std::chrono::milliseconds(500);
+// How often a blocking wait looks whether the system has room for output it refused.
+constexpr auto kBacklogLook = std::chrono::milliseconds(2);
 
 QString osText(int error)
 {
@@ -367,12 +369,13 @@ bool SerialDevice::await(PortEvent event, qintptr wakeHandle, Clock::time_point 
         if (queued == 0)
             return false;
         // No event tells that the line has sent a character: sleep for the time the
-        // queue needs at the line rate. What the system has no room for yet wakes
-        // the wait as soon as room appears.
-        wanted = m_outPos < m_out.size() ? POLLOUT : 0;
+        // queue needs at the line rate. What the system had no room for waits behind
+        // a full buffer of its own, so a look now and then keeps the line busy.
+        wanted = 0;
         const auto lineTime = std::chrono::nanoseconds(
             static_cast<qint64>(queued * m_settings.bitsPerCharacter() * 1e9 / m_settings.baud));
-        timeout = std::min(timeout, lineTime);
+        timeout = std::min(timeout, m_outPos < m_out.size() ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook)
+                                                            : lineTime);
     }
     timeout = std::max(timeout, std::chrono::nanoseconds(0));
     const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
