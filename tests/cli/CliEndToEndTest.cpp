@@ -220,6 +220,24 @@ TEST(CliRun, SecondCopyOnTheSamePortIsRefusedAndTerminateAbortsTheFirst)
     EXPECT_EQ(fileBytes(first), QByteArray("kept\r\n"));
 }
 
+TEST(CliRun, CopiesOnTwoPortsRunSideBySide)
+{
+    QTemporaryDir dir;
+    const QByteArrayList firstRecords {"a1", "a2"};
+    const QByteArrayList secondRecords {"b1"};
+    DeviceThread firstDevice(deviceOptions(Mode::Send, firstRecords));
+    DeviceThread secondDevice(deviceOptions(Mode::Send, secondRecords));
+    const QString firstFile = dir.filePath(QStringLiteral("first.txt"));
+    const QString secondFile = dir.filePath(QStringLiteral("second.txt"));
+
+    CliRun first(QStringList {QStringLiteral("receive")} + portOf(firstDevice) + QStringList {firstFile});
+    CliRun second(QStringList {QStringLiteral("receive")} + portOf(secondDevice) + QStringList {secondFile});
+    EXPECT_EQ(first.finish(), 0) << first.out().toStdString();
+    EXPECT_EQ(second.finish(), 0) << second.out().toStdString();
+    EXPECT_EQ(fileBytes(firstFile), QByteArray("a1\r\na2\r\n"));
+    EXPECT_EQ(fileBytes(secondFile), QByteArray("b1\r\n"));
+}
+
 struct StatusCase {
     const char* name;
     QStringList arguments; // "FILE" and "MISSING" stand for a file that exists and one that does not
