@@ -10,13 +10,11 @@ namespace ql::cli {
 enum class Command { Send, Receive, Ports, Help, Version };
 
 // The exit statuses, as --help and the manual page give them.
-enum ExitStatus : int {
-    kExitSuccess = 0,
-    kExitTransferFailed = 1,
-    kExitUsage = 2,
-    kExitUnusable = 3,
-    kExitInterrupted = 130,
-};
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitTransferFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUnusable = 3;
+inline constexpr int kExitInterrupted = 130;
 
 struct CliOptions {
     Command command = Command::Help;
