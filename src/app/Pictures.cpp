@@ -170,6 +170,25 @@ QCursor handCursor()
     return QCursor(pixmap, kHandHotSpotX, kHandHotSpotY);
 }
 
+void drawProgramIcon(QPainter& painter, double sidePx)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(sidePx / 48.0, sidePx / 48.0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(32, 84, 150));
+    painter.drawRoundedRect(QRectF(1.0, 1.0, 46.0, 46.0), 9.0, 9.0);
+
+    // Two arrows, one each way: records go to the device and come back.
+    painter.setBrush(Qt::white);
+    const QPointF right[] = {{8, 14}, {28, 14}, {28, 7}, {41, 18}, {28, 29}, {28, 22}, {8, 22}};
+    const QPointF left[] = {{40, 29}, {20, 29}, {20, 22}, {7, 33}, {20, 44}, {20, 37}, {40, 37}};
+    painter.drawPolygon(right, 7);
+    painter.setBrush(QColor(255, 200, 60));
+    painter.drawPolygon(left, 7);
+    painter.restore();
+}
+
 QIcon programIcon()
 {
     QIcon icon;
@@ -177,19 +196,7 @@ QIcon programIcon()
         QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(side / 48.0, side / 48.0);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(32, 84, 150));
-        painter.drawRoundedRect(QRectF(1.0, 1.0, 46.0, 46.0), 9.0, 9.0);
-
-        // Two arrows, one each way: records go to the device and come back.
-        painter.setBrush(Qt::white);
-        const QPointF right[] = {{8, 14}, {28, 14}, {28, 7}, {41, 18}, {28, 29}, {28, 22}, {8, 22}};
-        const QPointF left[] = {{40, 29}, {20, 29}, {20, 22}, {7, 33}, {20, 44}, {20, 37}, {40, 37}};
-        painter.drawPolygon(right, 7);
-        painter.setBrush(QColor(255, 200, 60));
-        painter.drawPolygon(left, 7);
+        drawProgramIcon(painter, side);
         painter.end();
         icon.addPixmap(pixmap);
     }

@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QPainter;
+
 namespace ql {
 
 // The window's pictures, all drawn here so that the program carries no image files.
@@ -27,5 +29,9 @@ inline constexpr int kHandHotSpotY = 1;
 
 // The program icon at 16, 32 and 48 pixels.
 QIcon programIcon();
+
+// Paints the program icon into the square (0, 0, sidePx, sidePx); the icon files
+// installed for the desktop are rendered from this same drawing.
+void drawProgramIcon(QPainter& painter, double sidePx);
 
 } // namespace ql

@@ -5,5 +5,6 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quorvalink"));
     return ql::Main();
 }

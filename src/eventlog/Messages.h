@@ -36,6 +36,10 @@ inline const QString kOpeningFile = QStringLiteral("Please wait, opening file . 
 inline const QString kSavingFile = QStringLiteral("Please wait, saving file . . .");
 inline const QString kFileError = QStringLiteral("Error occured while reading the file");
 
+inline const QString kNothingToSend = QStringLiteral("There are no records to send . . .");
+inline const QString kRecordsOnlyInList =
+    QStringLiteral("The received records could not be written anywhere: they are only in the records list");
+
 // "Started pc2hhc process at " followed by the time as HH:mm:ss.
 QString startedPc2Hhc(const QString& time);
 // "Started hhc2pc process at " followed by the time as HH:mm:ss.
@@ -48,5 +52,11 @@ QString recordsFound(int count);
 QString foundRecords(int count);
 // "Written " N " records"
 QString writtenRecords(int count);
+// Names the first record, counted from 1, that holds a separator or end character.
+QString recordHoldsProtocolCharacter(int number, const QString& character);
+// Where the data file as it stood before a save was kept.
+QString previousFileKept(const QString& path);
+// Where received records went when the data file could not take them.
+QString recordsRecovered(const QString& path);
 
 } // namespace ql::msg

@@ -2,16 +2,25 @@
 
 #include "eventlog/MessagePoster.h"
 #include "eventlog/Messages.h"
+#include "records/DataFileSystem.h"
 #include "records/RecordFormat.h"
 #include "records/RecordList.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <optional>
 
 namespace ql {
 namespace {
+
+using fs::PathFacts;
+
+// Numbered names for backups and recovery files before giving up on a folder.
+constexpr int kMaxNameTries = 999;
 
 // The file system would cut such a name at the NUL and use another file.
 bool usableName(const QString& path)
@@ -19,31 +28,124 @@ bool usableName(const QString& path)
     return !path.isEmpty() && !path.contains(QChar::Null);
 }
 
-// The whole file at once: one read and one pass is what keeps a full file fast.
-// Empty when it cannot be read to its end or holds more records than allowed.
-std::optional<QStringList> readRecords(const QString& path)
+PathFacts inspectUsable(const QString& path)
 {
-    QFile file(path);
-    if (!usableName(path) || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return splitRecords(bytes);
+    if (usableName(path))
+        return fs::inspect(path);
+    PathFacts refused;
+    refused.kind = PathFacts::Kind::Other;
+    return refused;
 }
 
-// The old file is replaced only once every byte of the new one is on disk.
-bool writeRecords(const QString& path, const QStringList& records)
+bool canTakeRecords(const PathFacts& facts)
 {
-    QSaveFile file(path);
-    if (!usableName(path) || !file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = joinRecords(records);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    return facts.kind == PathFacts::Kind::Regular ? facts.writable
+                                                  : facts.kind == PathFacts::Kind::Missing && facts.folderWritable;
+}
+
+std::optional<QStringList> readRecords(const QString& path)
+{
+    if (!usableName(path))
+        return std::nullopt;
+    RecordSplitter splitter;
+    if (!fs::readRegularFile(path, [&splitter](QByteArrayView chunk) { return splitter.feed(chunk); }))
+        return std::nullopt;
+    return splitter.finish();
+}
+
+QString dataFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return !folder.isEmpty() && QDir().mkpath(folder) ? folder : QString();
+}
+
+// The first of stem + suffix, stem + ".2" + suffix and so on that nothing uses yet.
+QString freeName(const QString& stem, const QString& suffix)
+{
+    for (int n = 1; n <= kMaxNameTries; ++n) {
+        const QString name = n == 1 ? stem + suffix : stem + QLatin1Char('.') + QString::number(n) + suffix;
+        if (!fs::nameTaken(name))
+            return name;
     }
-    return file.commit();
+    return {};
+}
+
+// Puts a finished temporary file under its name in one step; false leaves nothing behind.
+bool publish(const QString& temporary, const QString& name)
+{
+    if (!temporary.isEmpty() && !name.isEmpty() && fs::renameOver(temporary, name))
+        return true;
+    if (!temporary.isEmpty())
+        fs::removeFile(temporary);
+    return false;
+}
+
+// Keeps the file as it stands under a new name, whole or not at all, never over an
+// earlier backup. A second link costs nothing where the file itself is not rewritten.
+QString keepBackup(const PathFacts& facts, bool mayLink)
+{
+    const QFileInfo target(facts.target);
+    const QString folder = facts.folderWritable ? target.absolutePath() : dataFolder();
+    if (folder.isEmpty())
+        return {};
+    const QString name = freeName(folder + QLatin1Char('/') + target.fileName(), QStringLiteral(".bak"));
+    if (name.isEmpty())
+        return {};
+    if (mayLink && fs::linkNew(facts.target, name))
+        return name;
+    return publish(fs::copyTemporary(name, facts.target), name) ? name : QString();
+}
+
+QString writeRecovery(const QString& path, const QByteArray& bytes)
+{
+    const QString folder = dataFolder();
+    if (folder.isEmpty())
+        return {};
+    QString base = usableName(path) ? QFileInfo(path).completeBaseName() : QString();
+    if (base.isEmpty())
+        base = QStringLiteral("received");
+    const QString stem = folder + QLatin1Char('/') + base + QLatin1Char('-')
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name = freeName(stem, QStringLiteral(".txt"));
+    return publish(fs::writeTemporary(name, bytes), name) ? name : QString();
+}
+
+// The previous contents go back if the new ones did not fit.
+void restoreFromBackup(const QString& target, const QString& backup)
+{
+    QFile file(backup);
+    if (file.open(QIODevice::ReadOnly))
+        fs::overwriteInPlace(target, file.readAll());
+}
+
+// Writes the records to the data file, keeping the previous file in `kept` where
+// it is asked for or where replacing in place needs it.
+bool writeDataFile(const PathFacts& facts, const QByteArray& bytes, SaveKind kind, QString& kept)
+{
+    if (facts.kind == PathFacts::Kind::Missing)
+        return canTakeRecords(facts) && publish(fs::writeTemporary(facts.target, bytes), facts.target);
+    if (!canTakeRecords(facts))
+        return false;
+
+    // Several links, another owner or a locked folder: only the file's own contents
+    // can change, and a failure part-way would leave it half new.
+    const bool inPlace = !facts.renameKeepsIdentity;
+    if (facts.sizeBytes > 0 && (kind == SaveKind::KeepPrevious || inPlace)) {
+        kept = keepBackup(facts, !inPlace);
+        if (kept.isEmpty())
+            return false;
+    }
+    if (!inPlace)
+        return publish(fs::writeTemporary(facts.target, bytes, &facts), facts.target);
+    if (fs::overwriteInPlace(facts.target, bytes)) {
+        // A complete set needs no safety copy once it is on disk.
+        if (kind == SaveKind::Replace && !kept.isEmpty() && fs::removeFile(kept))
+            kept.clear();
+        return true;
+    }
+    if (!kept.isEmpty())
+        restoreFromBackup(facts.target, kept);
+    return false;
 }
 
 } // namespace
@@ -69,15 +171,30 @@ void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QStrin
     poster.postMessage(msg::foundRecords(count));
 }
 
-bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path)
+bool CheckReceiveFile(MessagePoster& poster, const QString& path)
+{
+    if (canTakeRecords(inspectUsable(path)))
+        return true;
+    poster.postMessage(msg::kFileError);
+    return false;
+}
+
+bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path, SaveKind kind)
 {
     poster.postMessage(msg::kSavingFile);
-    if (!writeRecords(path, lstRecords.records())) {
-        poster.postMessage(msg::kFileError);
-        return false;
+    const QByteArray bytes = joinRecords(lstRecords.records());
+    QString kept;
+    const bool saved = writeDataFile(inspectUsable(path), bytes, kind, kept);
+    if (!kept.isEmpty())
+        poster.postMessage(msg::previousFileKept(kept));
+    if (saved) {
+        poster.postMessage(msg::writtenRecords(lstRecords.count()));
+        return true;
     }
-    poster.postMessage(msg::writtenRecords(lstRecords.count()));
-    return true;
+    poster.postMessage(msg::kFileError);
+    const QString recovery = writeRecovery(path, bytes);
+    poster.postMessage(recovery.isEmpty() ? msg::kRecordsOnlyInList : msg::recordsRecovered(recovery));
+    return false;
 }
 
 } // namespace ql

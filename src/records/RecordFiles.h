@@ -7,11 +7,25 @@ namespace ql {
 class MessagePoster;
 class RecordList;
 
-// Reads the data file at `path` into the records list, posting its messages.
+// Reads the data file at `path` into the records list, posting its messages. Only a
+// regular file is read, and only as far as a data file can go.
 void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QString& path);
 
+// Whether records received later can be saved at `path`: a regular file that may be
+// written, or a new name in a folder that may be written. Writes nothing; when the
+// answer is no, posts the file error.
+bool CheckReceiveFile(MessagePoster& poster, const QString& path);
+
+enum class SaveKind {
+    Replace,      // the records are the whole new contents of the file
+    KeepPrevious, // the records are an interrupted set: the file as it stood is kept beside it
+};
+
 // Writes every record of the list to the data file at `path`, posting its messages.
-// Returns true when the whole list reached the file.
-bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path);
+// The file keeps its links, owner and mode. When it cannot take the records, they go
+// to a recovery file in the user's data folder instead, and the messages name it.
+// Returns true when the whole list reached the data file.
+bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path,
+                     SaveKind kind = SaveKind::Replace);
 
 } // namespace ql

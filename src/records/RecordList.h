@@ -6,8 +6,8 @@
 namespace ql {
 
 // The records of lstRecords: one entry per record, in file or arrival order. The
-// window shows it through a list view; the file and transfer procedures use it
-// without any widget.
+// window shows it through a list view, one row per record with control characters
+// drawn visibly; the file and transfer procedures use it without any widget.
 class RecordList final : public QAbstractListModel {
     Q_OBJECT
 

@@ -60,7 +60,7 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
 
         RecordList& lstRecords = host.records();
         lstRecords.clear();
-        outcome = ReceptionOutcome::Received;
+        outcome = ReceptionOutcome::Interrupted;
         host.postMessage(msg::kSentResponse);
         MSCommI.setInBufferCount(0);
         MSCommI.setOutput(state.strBeginChar);
@@ -74,6 +74,7 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
             host.showStatus(QString::number(count));
             if (ending == state.strEndChar) {
                 host.postMessage(msg::kReceptionCompleted);
+                outcome = ReceptionOutcome::Received;
                 CloseSerialPort(MSCommI);
                 return outcome;
             }

@@ -5,6 +5,7 @@
 #include "records/RecordList.h"
 #include "serial/PortProcedures.h"
 #include "serial/SerialControl.h"
+#include "transfer/SendChecks.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferPacing.h"
 #include "transfer/TransferState.h"
@@ -61,6 +62,7 @@ void sendRecord(TransferPacing& pacing, SerialControl& MSCommI, const QString& r
 void RunPcToHhc(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
 {
     try {
+        checkRecordsToSend(host.records().records(), state);
         OpenSerialPort(MSCommI, host.lineControls());
         host.postMessage(msg::startedPc2Hhc(currentTimeText()));
         host.postMessage(msg::configuredPort(MSCommI.Settings()));

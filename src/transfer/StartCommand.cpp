@@ -3,6 +3,7 @@
 #include "eventlog/Messages.h"
 #include "records/RecordFiles.h"
 #include "serial/NumericText.h"
+#include "serial/PortMap.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
 
@@ -10,10 +11,11 @@ namespace ql {
 
 namespace {
 
+// Every port the start-up probe can list may be started.
 bool portSelectionValid(const QString& portText)
 {
     const double port = numericValue(portText);
-    return port > 0 && port < 17;
+    return port > PortMap::kFirstPort - 1 && port < PortMap::kLastPort + 1;
 }
 
 void checkAndRun(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
@@ -36,10 +38,16 @@ void checkAndRun(TransferHost& host, SerialControl& MSCommI, const TransferState
     if (process == kPcToHhc) {
         RunPcToHhc(host, MSCommI, state);
     } else if (process == kHhcToPc) {
+        // Received records need somewhere to go, so the file is checked before the device is asked.
+        if (!CheckReceiveFile(host, host.fileText()))
+            return;
         // A run that never got the begin request holds no records of its own; saving
         // then would overwrite the data file with a stale list.
-        if (RunHhcToPc(host, MSCommI, state) == ReceptionOutcome::Received)
-            SaveRecordsFile(host, host.records(), host.fileText());
+        const ReceptionOutcome outcome = RunHhcToPc(host, MSCommI, state);
+        if (outcome != ReceptionOutcome::NoBeginRequest) {
+            const SaveKind kind = outcome == ReceptionOutcome::Received ? SaveKind::Replace : SaveKind::KeepPrevious;
+            SaveRecordsFile(host, host.records(), host.fileText(), kind);
+        }
     } else {
         host.postMessage(msg::kProcessSelectionError);
     }

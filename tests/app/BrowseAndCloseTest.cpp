@@ -2,6 +2,7 @@
 #include "WindowContents.h"
 
 #include "eventlog/Messages.h"
+#include "records/RecordList.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
 #include "support/PtyPair.h"
@@ -110,6 +111,7 @@ TEST_F(Close, ClosingTheWindowReleasesTheDeviceForOtherPrograms)
 TEST_F(Close, ClosingDuringARunAbortsItAndClosesTheWindowOnceTheRunHasEnded)
 {
     load(QStringLiteral("records.txt"));
+    window->records().assign({QStringLiteral("R")});
     bool accepted = true;
     bool visibleAfterClose = false;
     bool portOpenAfterClose = true;

@@ -3,6 +3,7 @@
 
 #include "app/WindowControls.h"
 #include "eventlog/Messages.h"
+#include "records/RecordList.h"
 
 #include <QLabel>
 #include <QListView>
@@ -36,12 +37,13 @@ void PrintTo(const ButtonsAndFrames& s, std::ostream* out)
 constexpr ButtonsAndFrames kIdle {false, true, true, true, true, true, false};
 constexpr ButtonsAndFrames kRunning {true, false, false, false, false, false, true};
 
-// A PC->HHC run on port 1 with an empty records list, ready to start.
+// A PC->HHC run on port 1 with one record in the list, ready to start.
 class StartCommand : public LoadedWindowTest {
 protected:
     void SetUp() override
     {
         load(QStringLiteral("records.txt#received.txt"));
+        window->records().assign({QStringLiteral("R")});
         serial->calls.clear();
     }
 

@@ -78,6 +78,8 @@ TEST_F(TransferWindowTest, ReceiveKeepsRecordsAfterAbort)
     options.faults.stopAfter = 3;
     startDevice(options);
     const QString path = dataPath(QStringLiteral("received.txt"));
+    const QByteArray earlier = hhcsim::formatDataFile({"complete set from before"});
+    writeFile(path, earlier);
     chooseHhcToPc(path);
 
     whileRunning([this] { return status() == QLatin1String("3"); }, [this] { abort(); });
@@ -86,10 +88,12 @@ TEST_F(TransferWindowTest, ReceiveKeepsRecordsAfterAbort)
     const QByteArrayList kept = sent.mid(0, 3);
     EXPECT_EQ(records(), kept);
     EXPECT_EQ(readFile(path), hhcsim::formatDataFile(kept));
+    EXPECT_EQ(readFile(path + QStringLiteral(".bak")), earlier);
     const QStringList log = events();
-    ASSERT_GE(log.size(), 3);
-    EXPECT_EQ(log.mid(log.size() - 3), (QStringList {closedPortText([](SerialControl& serial) { serial.InBufferCount(); }),
-                                                        msg::kSavingFile, msg::writtenRecords(3)}));
+    ASSERT_GE(log.size(), 4);
+    EXPECT_EQ(log.mid(log.size() - 4), (QStringList {closedPortText([](SerialControl& serial) { serial.InBufferCount(); }),
+                                                        msg::kSavingFile, msg::previousFileKept(path + ".bak"),
+                                                        msg::writtenRecords(3)}));
     EXPECT_EQ(status(), msg::writtenRecords(3));
 }
 

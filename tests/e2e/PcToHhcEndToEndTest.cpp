@@ -48,14 +48,61 @@ TEST_P(PcToHhcSendsRecordsExactly, AfterTheHandshake)
 
 INSTANTIATE_TEST_SUITE_P(
     Wire, PcToHhcSendsRecordsExactly,
-    ::testing::Values(SendCase {"EmptyListSendsNothingAfterTheHandshake", {}},
-                      SendCase {"SingleRecordEndsWithEndCharacterAlone", {"R1"}},
+    ::testing::Values(SendCase {"SingleRecordEndsWithEndCharacterAlone", {"R1"}},
                       SendCase {"SingleEmptyRecordIsEndCharacterAlone", {""}},
                       SendCase {"EmptyRecordsPutSeparatorsSideBySide", {"", "", ""}},
                       SendCase {"EmptyRecordBetweenTwo", {"A", "", "B"}},
-                      SendCase {"ProtocolCharactersInsideRecordsGoUnescaped", {"a@b", "c$d", "^e^"}},
+                      SendCase {"BeginCharacterInsideRecordsGoesUnescaped", {"^e^", "f^"}},
                       SendCase {"HighBytesTravelUnchanged", {allHighBytes(), "x" + allHighBytes() + "y"}}),
     [](const ::testing::TestParamInfo<SendCase>& param) { return std::string(param.param.name); });
+
+TEST_F(TransferWindowTest, UnixTextFileIsSentOneRecordPerLine)
+{
+    startDevice(deviceOptions(hhcsim::Mode::Receive));
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, "L1\n\nL3\nL4");
+    choosePcToHhc(path);
+    browse(path);
+    EXPECT_EQ(events().last(), msg::foundRecords(4));
+
+    start();
+
+    EXPECT_EQ(lastSession().received, QByteArray("^L1@@L3@L4$"));
+    EXPECT_EQ(events().last(), msg::kTransferSucceeded);
+}
+
+struct RefusedSendCase {
+    const char* name;
+    QByteArray file; // empty: no file chosen through the browse command
+    QString reason;
+};
+
+class PcToHhcRefusesBeforeOpeningThePort : public TransferWindowTest,
+                                          public ::testing::WithParamInterface<RefusedSendCase> {};
+
+TEST_P(PcToHhcRefusesBeforeOpeningThePort, WhatTheDeviceCouldNotTellApart)
+{
+    startDevice(deviceOptions(hhcsim::Mode::Receive));
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, GetParam().file);
+    choosePcToHhc(path);
+    if (!GetParam().file.isEmpty())
+        browse(path);
+
+    start();
+
+    EXPECT_EQ(events(), (QStringList {msg::kPleaseWait, msg::kTransferFailed, GetParam().reason}));
+    EXPECT_TRUE(device().eventsOf(Kind::PortOpened).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, PcToHhcRefusesBeforeOpeningThePort,
+    ::testing::Values(RefusedSendCase {"PathGivenButNothingLoaded", {}, msg::kNothingToSend},
+                      RefusedSendCase {"SeparatorInsideARecord", "R1\r\na@b\r\n",
+                                       msg::recordHoldsProtocolCharacter(2, QStringLiteral("@"))},
+                      RefusedSendCase {"EndCharacterInsideARecord", "c$d\r\n",
+                                       msg::recordHoldsProtocolCharacter(1, QStringLiteral("$"))}),
+    [](const ::testing::TestParamInfo<RefusedSendCase>& param) { return std::string(param.param.name); });
 
 TEST_F(TransferWindowTest, EndCharacterReachesDeviceThoughPortClosesRightAfter)
 {

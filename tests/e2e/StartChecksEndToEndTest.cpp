@@ -37,19 +37,19 @@ TEST_P(StartChecksSettings, BeforeAnyTransfer)
 
 const QString kFile = QStringLiteral("data.txt");
 const QStringList kPortRefused {msg::kPleaseWait, msg::kPortSelectionError};
-// Nothing is named port 16, so it passes the check and fails to open.
-const QStringList kPortNotOpened {msg::kPleaseWait, msg::kTransferFailed, msg::kErrorOpeningPort};
+// A port that passes the check reaches the transfer, which finds nothing loaded to send.
+const QStringList kPortPassed {msg::kPleaseWait, msg::kTransferFailed, msg::kNothingToSend};
 
 INSTANTIATE_TEST_SUITE_P(
     Window, StartChecksSettings,
     ::testing::Values(
         StartCase {"PortZeroRefused", "0", kFile, {}, kPortRefused},
-        StartCase {"Port17Refused", "17", kFile, {}, kPortRefused},
-        StartCase {"Port20Refused", "20", kFile, {}, kPortRefused},
+        StartCase {"Port100Refused", "100", kFile, {}, kPortRefused},
         StartCase {"EmptyPortRefused", "", kFile, {}, kPortRefused},
         StartCase {"PortWithoutNumberRefused", "abc", kFile, {}, kPortRefused},
-        StartCase {"Port16Passes", "16", kFile, {}, kPortNotOpened},
-        StartCase {"FractionalPortBelow17Passes", "16.5", kFile, {}, kPortNotOpened},
+        StartCase {"Port16Passes", "16", kFile, {}, kPortPassed},
+        StartCase {"FractionalPortBelow17Passes", "16.5", kFile, {}, kPortPassed},
+        StartCase {"Port99Passes", "99", kFile, {}, kPortPassed},
         StartCase {"BlankPathRefused", "1", "   ", {}, {msg::kPleaseWait, msg::kSpecifiedFileError}},
         StartCase {"DirectionInWrongCaseRefused", "1", kFile, "pc->hhc",
                    {msg::kPleaseWait, msg::kProcessSelectionError}},
@@ -57,10 +57,24 @@ INSTANTIATE_TEST_SUITE_P(
                    {msg::kPleaseWait, msg::kProcessSelectionError}}),
     [](const ::testing::TestParamInfo<StartCase>& param) { return std::string(param.param.name); });
 
+TEST_F(TransferWindowTest, ReceiveIntoADeviceNodeIsRefusedBeforeThePortOpens)
+{
+    startDevice(deviceOptions(hhcsim::Mode::Send, {"R1"}));
+    chooseHhcToPc(QStringLiteral("/dev/null"));
+
+    start();
+
+    EXPECT_EQ(events(), (QStringList {msg::kPleaseWait, msg::kFileError}));
+    EXPECT_TRUE(device().eventsOf(hhcsim::DeviceEvent::Kind::PortOpened).empty());
+}
+
 TEST_F(TransferWindowTest, PortOneRunsTransferOnDeviceNamedOne)
 {
     startDevice(deviceOptions(hhcsim::Mode::Receive));
-    choosePcToHhc(dataPath(QStringLiteral("missing.txt")));
+    const QString path = dataPath(QStringLiteral("send.txt"));
+    writeFile(path, "R\r\n");
+    choosePcToHhc(path);
+    browse(path);
     setPortText(QStringLiteral("1"));
 
     start();
@@ -68,9 +82,9 @@ TEST_F(TransferWindowTest, PortOneRunsTransferOnDeviceNamedOne)
     const QStringList log = events();
     ASSERT_FALSE(log.isEmpty());
     EXPECT_EQ(log.first(), msg::kPleaseWait);
-    EXPECT_TRUE(log.contains(msg::recordsFound(0)));
+    EXPECT_TRUE(log.contains(msg::recordsFound(1)));
     EXPECT_EQ(log.last(), msg::kTransferSucceeded);
-    EXPECT_EQ(lastSession().received, QByteArray("^"));
+    EXPECT_EQ(lastSession().received, QByteArray("^R$"));
 }
 
 } // namespace

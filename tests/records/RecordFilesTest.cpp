@@ -4,15 +4,22 @@
 #include "records/RecordFormat.h"
 #include "records/RecordList.h"
 #include "records/RecordingPoster.h"
+#include "support/DataFolderSandbox.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ql {
 namespace {
@@ -56,13 +63,29 @@ QStringList recordsOfEveryByte()
     return records;
 }
 
+struct stat statOf(const QString& path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
 class RecordFilesTest : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
     void load(const QString& file) { LoadRecordsFile(m_poster, m_list, file); }
-    bool save(const QString& file) { return SaveRecordsFile(m_poster, m_list, file); }
+    bool save(const QString& file, SaveKind kind = SaveKind::Replace)
+    {
+        return SaveRecordsFile(m_poster, m_list, file, kind);
+    }
+    QStringList dirEntries() const
+    {
+        return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                            QDir::Name);
+    }
 
+    test::DataFolderSandbox m_dataFolder;
     QTemporaryDir m_dir;
     test::RecordingPoster m_poster;
     RecordList m_list;
@@ -122,7 +145,36 @@ INSTANTIATE_TEST_SUITE_P(
                             return dir.filePath(QString::fromLatin1("cut\0name.txt", 12));
                         }},
         // Opens, but the first read fails: nothing at address 0 of the process.
-        UnreadableCase {"ReadFails", [](const QTemporaryDir&) { return QStringLiteral("/proc/self/mem"); }}),
+        UnreadableCase {"ReadFails", [](const QTemporaryDir&) { return QStringLiteral("/proc/self/mem"); }},
+        // Neither may block the window or fill the memory.
+        UnreadableCase {"Fifo",
+                        [](const QTemporaryDir& dir) {
+                            ::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600);
+                            return dir.filePath("fifo");
+                        }},
+        UnreadableCase {"EndlessDevice", [](const QTemporaryDir&) { return QStringLiteral("/dev/zero"); }},
+        UnreadableCase {"LinkToDevice",
+                        [](const QTemporaryDir& dir) {
+                            QFile::link(QStringLiteral("/dev/zero"), dir.filePath("zero.txt"));
+                            return dir.filePath("zero.txt");
+                        }},
+        UnreadableCase {"HugeFileWithoutLineEnds",
+                        [](const QTemporaryDir& dir) {
+                            QFile file(dir.filePath("huge.txt"));
+                            if (file.open(QIODevice::WriteOnly))
+                                file.resize(4LL << 30);
+                            return file.fileName();
+                        }},
+        UnreadableCase {"RecordOver32767Characters",
+                        [](const QTemporaryDir& dir) {
+                            writeBytes(dir.filePath("long.txt"), "A\r\n" + QByteArray(32768, 'x') + "\r\n");
+                            return dir.filePath("long.txt");
+                        }},
+        UnreadableCase {"Over32767Records",
+                        [](const QTemporaryDir& dir) {
+                            writeBytes(dir.filePath("over.txt"), numberedLines(kMaxRecords) + "\r\n");
+                            return dir.filePath("over.txt");
+                        }}),
     [](const ::testing::TestParamInfo<UnreadableCase>& param) { return std::string(param.param.name); });
 
 TEST_F(RecordFilesTest, FileOfTheMostRecordsLoadsWhole)
@@ -133,15 +185,6 @@ TEST_F(RecordFilesTest, FileOfTheMostRecordsLoadsWhole)
     EXPECT_EQ(m_list.at(0), "0");
     EXPECT_EQ(m_list.at(kMaxRecords - 1), QString::number(kMaxRecords - 1));
     EXPECT_EQ(m_poster.messages(), (QStringList {msg::kOpeningFile, msg::foundRecords(32767)}));
-}
-
-TEST_F(RecordFilesTest, FileOfTooManyRecordsLeavesNothingToSend)
-{
-    m_list.assign({"old"});
-    writeBytes(path("over.txt"), numberedLines(kMaxRecords) + "\r\n");
-    load(path("over.txt"));
-    EXPECT_EQ(m_list.count(), 0);
-    EXPECT_EQ(m_poster.messages(), (QStringList {msg::kOpeningFile, msg::kFileError}));
 }
 
 TEST_F(RecordFilesTest, SaveWritesCrLfAfterEveryRecord)
@@ -162,34 +205,162 @@ TEST_F(RecordFilesTest, SaveOfNoRecordsLeavesAnEmptyFile)
     EXPECT_EQ(m_poster.messages(), (QStringList {msg::kSavingFile, msg::writtenRecords(0)}));
 }
 
-struct UnwritableCase {
+struct SaveTargetCase {
     const char* name;
-    QString (*path)(const QTemporaryDir& dir);
+    QString (*path)(const QTemporaryDir& dir); // prepares the target
+    bool saved;
+    // What must hold of the target afterwards.
+    std::function<void(const QString& path)> check;
 };
 
-void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SaveTargetCase& c, std::ostream* os) { *os << c.name; }
 
-class UnwritablePathTest : public RecordFilesTest, public ::testing::WithParamInterface<UnwritableCase> {};
+class SaveTargetTest : public RecordFilesTest, public ::testing::WithParamInterface<SaveTargetCase> {};
 
-TEST_P(UnwritablePathTest, ReportsAnErrorAndKeepsTheRecords)
+TEST_P(SaveTargetTest, KeepsTheTargetsIdentityOrTheRecordsInARecoveryFile)
 {
+    const SaveTargetCase& c = GetParam();
+    const QString target = c.path(m_dir);
+    const QStringList before = dirEntries();
     m_list.assign({"A", "B"});
-    EXPECT_FALSE(save(GetParam().path(m_dir)));
+
+    EXPECT_EQ(save(target), c.saved);
+
     EXPECT_EQ(m_list.records(), (QStringList {"A", "B"}));
-    EXPECT_EQ(m_poster.messages(), (QStringList {msg::kSavingFile, msg::kFileError}));
-    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty())
-        << "no temporary file is left behind";
+    if (c.saved) {
+        EXPECT_EQ(m_poster.messages(), (QStringList {msg::kSavingFile, msg::writtenRecords(2)}));
+    } else {
+        const QStringList kept = test::DataFolderSandbox::files();
+        ASSERT_EQ(kept.size(), 1);
+        const QString recovery = test::DataFolderSandbox::folder() + QLatin1Char('/') + kept.first();
+        EXPECT_EQ(m_poster.messages(),
+                  (QStringList {msg::kSavingFile, msg::kFileError, msg::recordsRecovered(recovery)}));
+        EXPECT_EQ(readBytes(recovery), "A\r\nB\r\n");
+    }
+    EXPECT_EQ(dirEntries(), before) << "no temporary or backup file is left behind";
+    if (c.check)
+        c.check(target);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Paths, UnwritablePathTest,
+    Targets, SaveTargetTest,
     ::testing::Values(
-        UnwritableCase {"EmptyPath", [](const QTemporaryDir&) { return QString(); }},
-        UnwritableCase {"MissingFolder", [](const QTemporaryDir& dir) { return dir.filePath("no/out.txt"); }},
-        UnwritableCase {"Folder", [](const QTemporaryDir& dir) { return dir.path(); }},
-        UnwritableCase {"NameCutAtNul",
-                        [](const QTemporaryDir& dir) { return dir.filePath(QString::fromLatin1("cut\0name.txt", 12)); }}),
-    [](const ::testing::TestParamInfo<UnwritableCase>& param) { return std::string(param.param.name); });
+        SaveTargetCase {"EmptyPath", [](const QTemporaryDir&) { return QString(); }, false, {}},
+        SaveTargetCase {"MissingFolder", [](const QTemporaryDir& dir) { return dir.filePath("no/out.txt"); }, false,
+                        {}},
+        SaveTargetCase {"Folder", [](const QTemporaryDir& dir) { return dir.path(); }, false,
+                        [](const QString& path) { EXPECT_TRUE(QFileInfo(path).isDir()); }},
+        SaveTargetCase {"NameCutAtNul",
+                        [](const QTemporaryDir& dir) { return dir.filePath(QString::fromLatin1("cut\0name.txt", 12)); },
+                        false, {}},
+        SaveTargetCase {"Fifo",
+                        [](const QTemporaryDir& dir) {
+                            ::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600);
+                            return dir.filePath("fifo");
+                        },
+                        false, [](const QString& path) { EXPECT_TRUE(S_ISFIFO(statOf(path).st_mode)); }},
+        SaveTargetCase {"DeviceNode", [](const QTemporaryDir&) { return QStringLiteral("/dev/null"); }, false,
+                        [](const QString& path) { EXPECT_TRUE(S_ISCHR(statOf(path).st_mode)); }},
+        SaveTargetCase {"BrokenLink",
+                        [](const QTemporaryDir& dir) {
+                            QFile::link(dir.filePath("nowhere.txt"), dir.filePath("link.txt"));
+                            return dir.filePath("link.txt");
+                        },
+                        false, [](const QString& path) { EXPECT_TRUE(QFileInfo(path).isSymLink()); }},
+        SaveTargetCase {"HardLinkedFileKeepsItsLinks",
+                        [](const QTemporaryDir& dir) {
+                            writeBytes(dir.filePath("out.txt"), "old\r\n");
+                            ::link(QFile::encodeName(dir.filePath("out.txt")).constData(),
+                                   QFile::encodeName(dir.filePath("other.txt")).constData());
+                            return dir.filePath("out.txt");
+                        },
+                        true,
+                        [](const QString& path) {
+                            EXPECT_EQ(statOf(path).st_nlink, 2U);
+                            EXPECT_EQ(readBytes(QFileInfo(path).absolutePath() + "/other.txt"), "A\r\nB\r\n");
+                        }},
+        SaveTargetCase {"SymbolicLinkStaysALink",
+                        [](const QTemporaryDir& dir) {
+                            writeBytes(dir.filePath("real.txt"), "old\r\n");
+                            QFile::link(dir.filePath("real.txt"), dir.filePath("link.txt"));
+                            return dir.filePath("link.txt");
+                        },
+                        true,
+                        [](const QString& path) {
+                            EXPECT_TRUE(QFileInfo(path).isSymLink());
+                            EXPECT_EQ(readBytes(QFileInfo(path).absolutePath() + "/real.txt"), "A\r\nB\r\n");
+                        }},
+        SaveTargetCase {"FileKeepsItsMode",
+                        [](const QTemporaryDir& dir) {
+                            writeBytes(dir.filePath("out.txt"), "old\r\n");
+                            ::chmod(QFile::encodeName(dir.filePath("out.txt")).constData(), 0604);
+                            return dir.filePath("out.txt");
+                        },
+                        true,
+                        [](const QString& path) {
+                            EXPECT_EQ(statOf(path).st_mode & 07777, 0604U);
+                            EXPECT_EQ(readBytes(path), "A\r\nB\r\n");
+                        }}),
+    [](const ::testing::TestParamInfo<SaveTargetCase>& param) { return std::string(param.param.name); });
+
+// Runs `scenario` as a user who is refused what root is not, in a child process
+// when this one is root; true when it returns true.
+bool runUnprivileged(const std::function<bool()>& scenario)
+{
+    if (::geteuid() != 0)
+        return scenario();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        const bool dropped = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+        ::_exit(dropped && scenario() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(RecordFilesUnprivileged, FileInAFolderThatCannotBeWrittenIsReplacedInPlace)
+{
+    const bool held = runUnprivileged([] {
+        QTemporaryDir dir;
+        const test::DataFolderSandbox dataFolder;
+        const QString file = dir.filePath("out.txt");
+        writeBytes(file, "old contents\r\n");
+        const ino_t inode = statOf(file).st_ino;
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0555);
+
+        test::RecordingPoster poster;
+        RecordList list;
+        list.assign({"new"});
+        const bool saved = SaveRecordsFile(poster, list, file);
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+        return saved && readBytes(file) == "new\r\n" && statOf(file).st_ino == inode
+            && QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList {"out.txt"}
+            && test::DataFolderSandbox::files().isEmpty()
+            && poster.messages() == QStringList {msg::kSavingFile, msg::writtenRecords(1)};
+    });
+    EXPECT_TRUE(held);
+}
+
+TEST_F(RecordFilesTest, InterruptedSetKeepsEveryPreviousFileBesideIt)
+{
+    writeBytes(path("out.txt"), "good\r\n");
+    m_list.assign({"part 1"});
+    EXPECT_TRUE(save(path("out.txt"), SaveKind::KeepPrevious));
+    m_list.assign({"part 2"});
+    EXPECT_TRUE(save(path("out.txt"), SaveKind::KeepPrevious));
+    m_list.assign({"whole"});
+    EXPECT_TRUE(save(path("out.txt")));
+
+    EXPECT_EQ(readBytes(path("out.txt")), "whole\r\n");
+    EXPECT_EQ(readBytes(path("out.txt.bak")), "good\r\n");
+    EXPECT_EQ(readBytes(path("out.txt.2.bak")), "part 1\r\n");
+    EXPECT_EQ(dirEntries(), (QStringList {"out.txt", "out.txt.2.bak", "out.txt.bak"}));
+    EXPECT_EQ(m_poster.messages(),
+              (QStringList {msg::kSavingFile, msg::previousFileKept(path("out.txt.bak")), msg::writtenRecords(1),
+                            msg::kSavingFile, msg::previousFileKept(path("out.txt.2.bak")), msg::writtenRecords(1),
+                            msg::kSavingFile, msg::writtenRecords(1)}));
+}
 
 // Files of this process may not grow past a small size while it lives, and the
 // signal that would end the process becomes a failed write instead.
@@ -219,24 +390,39 @@ private:
     bool m_applied = false;
 };
 
-TEST_F(RecordFilesTest, FailedWriteLeavesTheOldFileIntact)
+TEST_F(RecordFilesTest, FailedWriteLeavesTheOldFileIntactAndTheRecordsInTheList)
 {
     QByteArray old;
     for (int value = 0; value < 256; ++value)
         old.append(static_cast<char>(value));
-    writeBytes(path("out.txt"), old);
-    m_list.assign(QStringList(5000, QString(80, QLatin1Char('n'))));
+    const QStringList records(5000, QString(80, QLatin1Char('n')));
 
-    bool saved = true;
-    {
-        const FileSizeLimit limit(64 * 1024);
-        ASSERT_TRUE(limit.applied());
-        saved = save(path("out.txt"));
+    // Replaced by a rename, then in place because a second link names the file.
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "in place" : "renamed");
+        QTemporaryDir dir;
+        const QString file = dir.filePath("out.txt");
+        writeBytes(file, old);
+        if (linked)
+            ::link(QFile::encodeName(file).constData(), QFile::encodeName(dir.filePath("other.txt")).constData());
+        m_list.assign(records);
+        test::RecordingPoster poster;
+
+        bool saved = true;
+        {
+            const FileSizeLimit limit(64 * 1024);
+            ASSERT_TRUE(limit.applied());
+            saved = SaveRecordsFile(poster, m_list, file);
+        }
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(readBytes(file), old);
+        EXPECT_EQ(m_list.records(), records);
+        // The recovery file meets the same limit, so the list is all that holds them.
+        const QStringList expected = linked ? QStringList {msg::kSavingFile, msg::previousFileKept(file + ".bak"),
+                                                           msg::kFileError, msg::kRecordsOnlyInList}
+                                            : QStringList {msg::kSavingFile, msg::kFileError, msg::kRecordsOnlyInList};
+        EXPECT_EQ(poster.messages(), expected);
     }
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(readBytes(path("out.txt")), old);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList {"out.txt"}));
-    EXPECT_EQ(m_poster.messages(), (QStringList {msg::kSavingFile, msg::kFileError}));
 }
 
 TEST_F(RecordFilesTest, EveryByteValueRoundTripsThroughFiles)

@@ -155,7 +155,7 @@ TEST_F(HhcToPcTest, AbortDuringCharacterWaitKeepsRecordsReceived)
 {
     device(QStringLiteral("R1@R2@R3"));
     abortAt(1000);
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
+    EXPECT_EQ(run(), ReceptionOutcome::Interrupted);
     EXPECT_EQ(host.yields, 1000);
     EXPECT_EQ(host.lstRecords.records(), (QStringList {"R1", "R2"}));
     EXPECT_EQ(host.statuses, (QStringList {"1", "2"}));
@@ -171,7 +171,7 @@ TEST_F(HhcToPcTest, DeviceVanishingMidRecordsEndsRunAndClosesPort)
         if (pass == 20)
             port.vanishedText = QStringLiteral("Input/output error");
     };
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
+    EXPECT_EQ(run(), ReceptionOutcome::Interrupted);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"R1"});
     EXPECT_EQ(host.eventsWithoutTime(), answered() << QStringLiteral("Input/output error"));
     EXPECT_EQ(port.closes, 1);
@@ -194,7 +194,7 @@ TEST_F(HhcToPcTest, CharacterWaitReadsInputOnlyWhenSomethingWaits)
 TEST_F(HhcToPcTest, Record32767IsKeptAndThe32768thIsAnOverflow)
 {
     device(QString(32767, QLatin1Char('@')) + QStringLiteral("$"));
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
+    EXPECT_EQ(run(), ReceptionOutcome::Interrupted);
     EXPECT_EQ(host.lstRecords.count(), 32767);
     EXPECT_EQ(host.statuses.last(), QStringLiteral("32767"));
     EXPECT_EQ(host.eventsWithoutTime(), answered() << overflowText());

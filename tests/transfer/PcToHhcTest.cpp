@@ -82,21 +82,48 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SendCase {"ThreeRecords", {"R1", "R2", "R3"}, "R1@R2@R3$",
                   {"2 records remaining", "1 records remaining", "0 records remaining"}},
-        SendCase {"EmptyListSendsNothingAfterHandshake", {}, "", {}},
         SendCase {"OneRecordIsFollowedByEndAlone", {"only"}, "only$", {"0 records remaining"}},
         SendCase {"EmptyRecordPutsSeparatorsSideBySide", {"a", "", "b"}, "a@@b$",
                   {"2 records remaining", "1 records remaining", "0 records remaining"}},
-        SendCase {"ProtocolCharactersInRecordsGoUnchanged", {"x@$^y", "z"}, "x@$^y@z$",
+        SendCase {"BeginCharacterInRecordsGoesUnchanged", {"^x^", "z"}, "^x^@z$",
                   {"1 records remaining", "0 records remaining"}},
         SendCase {"HighBytesGoUnchanged", {QString::fromLatin1("\x80\xe9\xff")},
                   QString::fromLatin1("\x80\xe9\xff$"), {"0 records remaining"}}),
     [](const ::testing::TestParamInfo<SendCase>& param) { return std::string(param.param.name); });
 
+struct RefusedCase {
+    const char* name;
+    QStringList records;
+    QString reason;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class PcToHhcRefusedTest : public PcToHhcTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(PcToHhcRefusedTest, FailsBeforeThePortOpens)
+{
+    answerBeginRequest();
+    run(GetParam().records);
+    EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, GetParam().reason}));
+    EXPECT_EQ(port.opens, 0);
+    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_EQ(host.lstRecords.records(), GetParam().records);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, PcToHhcRefusedTest,
+    ::testing::Values(RefusedCase {"NothingToSend", {}, msg::kNothingToSend},
+                      RefusedCase {"SeparatorInARecord", {"a", "b^", "c@d$", "@"},
+                                   msg::recordHoldsProtocolCharacter(3, QStringLiteral("@"))},
+                      RefusedCase {"EndCharacterInARecord", {"$@"}, msg::recordHoldsProtocolCharacter(1, QStringLiteral("$"))}),
+    [](const ::testing::TestParamInfo<RefusedCase>& param) { return std::string(param.param.name); });
+
 TEST_F(PcToHhcTest, SettingsAreLoggedInUpperCase)
 {
     host.controls.baud = QStringLiteral("9600e");
     answerBeginRequest();
-    run();
+    run({"R"});
     ASSERT_GE(host.events.size(), 2);
     EXPECT_EQ(host.events.at(1), QStringLiteral("Configured Serial Port to 9600E,N,8,1"));
 }
@@ -110,7 +137,7 @@ TEST_F(PcToHhcTest, BeginRequestIsLoggedBeforeItLeaves)
             control.send(QStringLiteral("^"));
         }
     };
-    run();
+    run({"R"});
     EXPECT_EQ(lastLoggedAtRequest, msg::kWaitingResponse);
 }
 
@@ -245,8 +272,8 @@ TEST_F(PcToHhcTest, DeviceVanishingDuringHandshakeEndsRunAndClosesPort)
         if (pass == 7)
             port.vanishedText = QStringLiteral("Input/output error");
     };
-    run();
-    EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(0, QStringLiteral("Input/output error")));
+    run({"R"});
+    EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(1, QStringLiteral("Input/output error")));
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(port.PortOpen());
 }
@@ -318,7 +345,7 @@ TEST_F(PcToHhcTest, CloseFailureAfterSuccessKeepsSuccessMessage)
 TEST_F(PcToHhcTest, StartMessageCarriesTimeOfDay)
 {
     answerBeginRequest();
-    run();
+    run({"R"});
     ASSERT_FALSE(host.events.isEmpty());
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Started pc2hhc process at ([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d$"))
                     .match(host.events.first())

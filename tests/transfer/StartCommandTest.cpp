@@ -1,9 +1,13 @@
 #include "TransferTestSupport.h"
 
+#include "support/DataFolderSandbox.h"
 #include "transfer/Transfers.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -76,7 +80,7 @@ void PrintTo(const PortCase& c, std::ostream* os)
 
 class StartPortCheckTest : public StartCommandTest, public ::testing::WithParamInterface<PortCase> {};
 
-TEST_P(StartPortCheckTest, AdmitsPortsAbove0AndBelow17)
+TEST_P(StartPortCheckTest, AdmitsPortsAbove0AndBelow100)
 {
     host.controls.port = QString::fromLatin1(GetParam().text);
     host.process = QStringLiteral("none");
@@ -93,10 +97,10 @@ TEST_P(StartPortCheckTest, AdmitsPortsAbove0AndBelow17)
 }
 
 INSTANTIATE_TEST_SUITE_P(PortTexts, StartPortCheckTest,
-                         ::testing::Values(PortCase {"0", false}, PortCase {"17", false}, PortCase {"20", false},
-                                           PortCase {"", false}, PortCase {"abc", false}, PortCase {"-1", false},
-                                           PortCase {"1", true}, PortCase {"16", true},
-                                           PortCase {"16.5", true}, PortCase {"3 (busy)", true}));
+                         ::testing::Values(PortCase {"0", false}, PortCase {"100", false}, PortCase {"", false},
+                                           PortCase {"abc", false}, PortCase {"-1", false}, PortCase {"1", true},
+                                           PortCase {"17", true}, PortCase {"99", true}, PortCase {"16.5", true},
+                                           PortCase {"3 (busy)", true}));
 
 class StartFileCheckTest : public StartCommandTest, public ::testing::WithParamInterface<const char*> {};
 
@@ -125,6 +129,7 @@ TEST_F(StartCommandTest, MissingFilePassesFileCheck)
 {
     host.file = dir.filePath(QStringLiteral("absent/none.txt"));
     host.process = QStringLiteral("PC->HHC");
+    host.lstRecords.assign({"R"});
     port.refuseOpen = true;
     start();
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kTransferFailed, msg::kErrorOpeningPort}));
@@ -154,6 +159,7 @@ TEST_F(StartCommandTest, SendRunEndsWithSuccessOnStatusLine)
 
 TEST_F(StartCommandTest, SendRunWithoutAnswerEndsOnFailureNotDots)
 {
+    host.lstRecords.assign({"R"});
     start();
     EXPECT_EQ(host.statuses.at(host.statuses.size() - 2), dots(10).last());
     expectEndedOn(msg::kDeviceNotResponding);
@@ -165,6 +171,7 @@ TEST_F(StartCommandTest, ReceiveRunSavesRecords)
     deviceSends(QStringLiteral("A@B$"));
     start();
     EXPECT_EQ(fileBytes(), QByteArray("A\r\nB\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"received.txt"});
     expectEndedOn(msg::writtenRecords(2));
 }
 
@@ -191,6 +198,12 @@ TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
     };
     start();
     EXPECT_EQ(fileBytes(), QByteArray("R1\r\nR2\r\n"));
+    const QString backup = host.file + QStringLiteral(".bak");
+    QFile kept(backup);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("old\r\n"));
+    EXPECT_EQ(host.events.mid(host.events.size() - 3),
+              (QStringList {msg::kSavingFile, msg::previousFileKept(backup), msg::writtenRecords(2)}));
     EXPECT_EQ(port.closes, 1);
     expectEndedOn(msg::writtenRecords(2));
 }
@@ -202,6 +215,50 @@ TEST_F(StartCommandTest, ReceiveRunOverflowSaves32767Records)
     EXPECT_TRUE(host.events.contains(overflowText()));
     EXPECT_EQ(fileBytes(), QByteArray("\r\n").repeated(32767));
     expectEndedOn(msg::writtenRecords(32767));
+}
+
+class StartReceiveFileTest : public StartCommandTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(StartReceiveFileTest, RefusesAFileThatCannotTakeRecordsBeforeOpeningThePort)
+{
+    const QString target = QString::fromLatin1(GetParam());
+    ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600);
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    host.file = target.startsWith(QLatin1Char('/')) ? target : dir.filePath(target);
+    deviceSends(QStringLiteral("A$"));
+    start();
+    EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kFileError}));
+    EXPECT_EQ(port.opens, 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList {"fifo", "folder"}));
+    expectEndedOn(msg::kFileError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, StartReceiveFileTest,
+                         ::testing::Values("folder", "missing/received.txt", "fifo", "/dev/null"));
+
+TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTakeThem)
+{
+    const DataFolderSandbox dataFolder;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("gone")));
+    host.file = dir.filePath(QStringLiteral("gone/received.txt"));
+    deviceSends(QStringLiteral("A@B$"));
+    // The folder disappears while the device sends.
+    host.onYield = [this, first = host.onYield](long long pass) {
+        first(pass);
+        if (pass == 2)
+            QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively();
+    };
+    start();
+    EXPECT_EQ(host.lstRecords.records(), (QStringList {"A", "B"}));
+    const QStringList files = DataFolderSandbox::files();
+    ASSERT_EQ(files.size(), 1);
+    QFile recovery(DataFolderSandbox::folder() + QLatin1Char('/') + files.first());
+    ASSERT_TRUE(recovery.open(QIODevice::ReadOnly));
+    EXPECT_EQ(recovery.readAll(), QByteArray("A\r\nB\r\n"));
+    EXPECT_EQ(host.events.mid(host.events.size() - 3),
+              (QStringList {msg::kSavingFile, msg::kFileError, msg::recordsRecovered(recovery.fileName())}));
+    expectEndedOn(msg::recordsRecovered(recovery.fileName()));
 }
 
 TEST_F(StartCommandTest, FailureEscapingAStepStillRestoresWindow)

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+
+// The file operations the data file needs beyond plain reading and writing: telling
+// a regular file from a device, keeping a replaced file's links, owner and mode,
+// and putting a file in place whole or not at all. One implementation per platform.
+namespace ql::fs {
+
+// What a data file path names, links followed.
+struct PathFacts {
+    enum class Kind { Missing, Regular, Other }; // Other: a folder, FIFO, device, socket or broken link
+    Kind kind = Kind::Missing;
+    QString target;               // the file a write reaches; for a missing file, the path itself
+    qint64 sizeBytes = 0;
+    bool writable = false;        // a regular file may be opened for writing
+    bool folderWritable = false;  // names can be added to and removed from the target's folder
+    bool renameKeepsIdentity = false; // a new file renamed over it keeps every link, its owner, group and mode
+    unsigned permissions = 0;
+    unsigned owner = 0;
+    unsigned group = 0;
+};
+
+PathFacts inspect(const QString& path);
+
+// Hands the bytes of the regular file at `path` to `consume`, chunk by chunk, until
+// the end or until `consume` returns false. Never blocks on a FIFO or a device: they
+// are refused. False when the file cannot be read to its end or `consume` stopped.
+bool readRegularFile(const QString& path, const std::function<bool(QByteArrayView chunk)>& consume);
+
+// A new hidden file in the folder of `beside`, synced to disk, holding `bytes` or a
+// copy of the regular file `copyOf`; with `like`, it takes that file's owner, group
+// and mode. Returns its path, or an empty text with nothing left behind.
+QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFacts* like = nullptr);
+QString copyTemporary(const QString& beside, const QString& copyOf);
+
+// Puts `from` in the place of `to` in one step.
+bool renameOver(const QString& from, const QString& to);
+// A second name for an existing file; fails if `newName` exists.
+bool linkNew(const QString& existing, const QString& newName);
+// Whether anything at all, a broken link included, has this name.
+bool nameTaken(const QString& path);
+bool removeFile(const QString& path);
+
+// Replaces the contents of the regular file at `path`, which keeps its identity.
+bool overwriteInPlace(const QString& path, QByteArrayView bytes);
+
+} // namespace ql::fs

@@ -1,0 +1,230 @@
+#include "records/DataFileSystem.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ql::fs {
+namespace {
+
+constexpr qsizetype kChunkBytes = 64 * 1024;
+
+// Closes on every path out.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // A close that fails can mean the data never reached the disk.
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+QByteArray encoded(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+// O_NONBLOCK keeps open() from waiting for a FIFO's other end; it changes nothing for
+// regular files.
+int openExisting(const QString& path, int access)
+{
+    int fd = -1;
+    do {
+        fd = ::open(encoded(path).constData(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool writeAll(int fd, QByteArrayView bytes)
+{
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(std::min(left, kChunkBytes * 16)));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+bool folderWritable(const QString& path)
+{
+    const QByteArray folder = encoded(QFileInfo(path).absolutePath());
+    struct stat st {};
+    return ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && ::access(folder.constData(), W_OK | X_OK) == 0;
+}
+
+// Writes through `fill` into a new hidden file beside `beside`.
+QString makeTemporary(const QString& beside, const std::function<bool(int fd)>& fill)
+{
+    const QFileInfo info(beside);
+    QByteArray name = encoded(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
+    Fd fd(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd.valid())
+        return {};
+    const bool done = fill(fd.get()) && ::fsync(fd.get()) == 0;
+    if (fd.close() && done)
+        return QFile::decodeName(name);
+    ::unlink(name.constData());
+    return {};
+}
+
+} // namespace
+
+PathFacts inspect(const QString& path)
+{
+    PathFacts facts;
+    facts.target = path;
+    const QByteArray name = encoded(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        struct stat link {};
+        // A broken link: a file written there would land somewhere else.
+        facts.kind = (errno == ENOENT && ::lstat(name.constData(), &link) != 0) ? PathFacts::Kind::Missing
+                                                                                 : PathFacts::Kind::Other;
+        facts.folderWritable = folderWritable(path);
+        return facts;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        facts.kind = PathFacts::Kind::Other;
+        return facts;
+    }
+    facts.kind = PathFacts::Kind::Regular;
+    if (char* resolved = ::realpath(name.constData(), nullptr)) {
+        facts.target = QFile::decodeName(resolved);
+        std::free(resolved);
+    }
+    facts.sizeBytes = st.st_size;
+    facts.permissions = st.st_mode & 07777;
+    facts.owner = st.st_uid;
+    facts.group = st.st_gid;
+    facts.writable = ::access(encoded(facts.target).constData(), W_OK) == 0;
+    facts.folderWritable = folderWritable(facts.target);
+    const bool ownerKept = ::geteuid() == 0 || (st.st_uid == ::geteuid() && st.st_gid == ::getegid());
+    facts.renameKeepsIdentity = facts.folderWritable && st.st_nlink == 1 && ownerKept;
+    return facts;
+}
+
+bool readRegularFile(const QString& path, const std::function<bool(QByteArrayView chunk)>& consume)
+{
+    Fd fd(openExisting(path, O_RDONLY));
+    if (!fd.valid())
+        return false;
+    QByteArray buffer(kChunkBytes, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer.data(), static_cast<size_t>(buffer.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        if (!consume(QByteArrayView(buffer.constData(), got)))
+            return false;
+    }
+}
+
+QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFacts* like)
+{
+    return makeTemporary(beside, [&](int fd) {
+        // The owner first: changing it clears set-id bits that the mode then restores.
+        if (like != nullptr
+            && (::fchown(fd, like->owner, like->group) != 0 || ::fchmod(fd, like->permissions) != 0))
+            return false;
+        if (like == nullptr) {
+            // What a plain create would give: read and write for all, less the umask.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            if (::fchmod(fd, 0666 & ~mask) != 0)
+                return false;
+        }
+        return writeAll(fd, bytes);
+    });
+}
+
+QString copyTemporary(const QString& beside, const QString& copyOf)
+{
+    Fd from(openExisting(copyOf, O_RDONLY));
+    if (!from.valid())
+        return {};
+    return makeTemporary(beside, [&](int fd) {
+        QByteArray buffer(kChunkBytes, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t got = ::read(from.get(), buffer.data(), static_cast<size_t>(buffer.size()));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return got == 0;
+            if (!writeAll(fd, QByteArrayView(buffer.constData(), got)))
+                return false;
+        }
+    });
+}
+
+bool renameOver(const QString& from, const QString& to)
+{
+    return ::rename(encoded(from).constData(), encoded(to).constData()) == 0;
+}
+
+bool linkNew(const QString& existing, const QString& newName)
+{
+    return ::link(encoded(existing).constData(), encoded(newName).constData()) == 0;
+}
+
+bool nameTaken(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(encoded(path).constData(), &st) == 0 || errno != ENOENT;
+}
+
+bool removeFile(const QString& path)
+{
+    return ::unlink(encoded(path).constData()) == 0;
+}
+
+bool overwriteInPlace(const QString& path, QByteArrayView bytes)
+{
+    Fd fd(openExisting(path, O_WRONLY));
+    if (!fd.valid())
+        return false;
+    const bool done = writeAll(fd.get(), bytes) && ::ftruncate(fd.get(), bytes.size()) == 0 && ::fsync(fd.get()) == 0;
+    return fd.close() && done;
+}
+
+} // namespace ql::fs
