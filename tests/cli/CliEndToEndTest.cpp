@@ -191,10 +191,16 @@ TEST(CliRun, InterruptMidReceptionAbortsAndExits130)
     }));
     run.signal(SIGINT);
     EXPECT_EQ(run.finish(), 130) << run.out().toStdString();
-    // What arrived is saved in whole records, never a record cut short.
+    // What arrived is saved in whole records, never a record cut short, and the
+    // previous file is kept beside it.
     const QByteArray saved = fileBytes(file);
     EXPECT_TRUE(QByteArray("r1\r\nr2\r\n").startsWith(saved) && (saved.isEmpty() || saved.endsWith("\r\n")))
         << saved.toStdString();
+    const QString keptAt = msg::previousFileKept(QString());
+    const qsizetype at = run.out().indexOf(keptAt);
+    ASSERT_GE(at, 0) << run.out().toStdString();
+    const QString kept = run.out().mid(at + keptAt.size()).section(QLatin1Char('\n'), 0, 0);
+    EXPECT_EQ(fileBytes(kept), QByteArray("previous\r\n"));
 }
 
 TEST(CliRun, SecondCopyOnTheSamePortIsRefusedAndTerminateAbortsTheFirst)
@@ -240,7 +246,8 @@ TEST(CliRun, CopiesOnTwoPortsRunSideBySide)
 
 struct StatusCase {
     const char* name;
-    QStringList arguments; // "FILE" and "MISSING" stand for a file that exists and one that does not
+    // FILE, MISSING, EMPTY and FOLDER stand for a data file, none, an empty one and a folder.
+    QStringList arguments;
     int status;
     const char* says; // on standard output or standard error
 };
@@ -252,10 +259,14 @@ TEST_P(CliExitStatus, EndsWithTheDocumentedStatus)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("data.txt"));
     writeFile(file, "rec\r\n");
+    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
+    writeFile(empty, QByteArray());
     QStringList arguments;
     for (const QString& argument : GetParam().arguments) {
         arguments.append(argument == QLatin1String("FILE")      ? file
                          : argument == QLatin1String("MISSING") ? dir.filePath(QStringLiteral("missing.txt"))
+                         : argument == QLatin1String("EMPTY")   ? empty
+                         : argument == QLatin1String("FOLDER")  ? dir.path()
                                                                 : argument);
     }
     CliRun run(arguments);
@@ -291,6 +302,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase {"DeviceNotSerial", {"receive", "--device", "/dev/null", "MISSING"}, 3,
                     "Error in opening port . . ."},
         StatusCase {"SendFileMissing", {"send", "--device", "/dev/null", "MISSING"}, 3,
+                    "Error occured while reading the file"},
+        StatusCase {"NothingToSend", {"send", "--device", "/dev/null", "EMPTY"}, 3, "no records to send"},
+        StatusCase {"ReceiveIntoAFolder", {"receive", "--device", "/dev/null", "FOLDER"}, 3,
                     "Error occured while reading the file"}),
     [](const testing::TestParamInfo<StatusCase>& param) { return std::string(param.param.name); });
 
