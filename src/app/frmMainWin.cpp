@@ -627,8 +627,11 @@ void frmMainWin::PicAbort_Click()
 void frmMainWin::releasePort() noexcept
 {
     try {
-        if (MSCommI->PortOpen())
+        if (MSCommI->PortOpen()) {
+            // Abort: what is still queued may go, the run ends as a failure anyway.
+            MSCommI->setOutBufferCount(0);
             MSCommI->setPortOpen(false);
+        }
     } catch (...) {
         // Nothing more to do: a port that will not close is closed by the next open.
     }

@@ -33,6 +33,9 @@ void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls)
         if (MSCommI.PortOpen())
             MSCommI.setPortOpen(false);
         MSCommI.setPortOpen(true);
+    } catch (const LineSettingsRefused&) {
+        // The system learns whether the device takes the settings only at the open.
+        throw Failure(Failure::kProgramError, msg::kErrorSettingBaud);
     } catch (const std::exception&) {
         throw Failure(Failure::kProgramError, stepMessage);
     }

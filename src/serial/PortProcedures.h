@@ -16,7 +16,8 @@ struct LineControls {
 };
 
 // Configures the control from the settings and opens the port. Fails with
-// Failure(12345, step message) naming the step that failed.
+// Failure(12345, step message) naming the step that failed; line settings that
+// the port refuses at the open count as the baud rate step.
 void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls);
 
 // Closes the port if it is open; fails with Failure(12345, "Error in closing port").

@@ -1,9 +1,18 @@
 #pragma once
 
+#include "common/Failure.h"
+
 #include <QString>
 #include <QtGlobal>
 
 namespace ql {
+
+// The port refused the line settings: thrown by the open or by a change of the
+// settings, so that a refusal is told apart from a port that is missing or in use.
+class LineSettingsRefused final : public Failure {
+public:
+    using Failure::Failure;
+};
 
 enum class InputMode { Text = 0, Binary = 1 };
 
@@ -38,7 +47,9 @@ public:
     virtual qint16 OutBufferCount() = 0;
     virtual void setOutBufferCount(qint16 count) = 0;
 
-    // Setting true opens the selected port with the current settings, false closes it.
+    // Setting true opens the selected port with the current settings, false closes
+    // it after what is queued has gone out (setting OutBufferCount to 0 first
+    // discards it instead).
     virtual bool PortOpen() const = 0;
     virtual void setPortOpen(bool open) = 0;
 

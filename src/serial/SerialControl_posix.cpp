@@ -1,21 +1,29 @@
 #include "serial/SerialDevice.h"
 
 #include "common/Failure.h"
+#include "serial/SerialControl.h"
+
+#include <QFile>
 
 // termios2 rather than <termios.h>: it takes any baud rate the driver accepts.
 #include <asm/termbits.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <limits>
+#include <memory>
+#include <optional>
 
 namespace ql {
 
@@ -24,9 +32,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr qsizetype kReadChunk = 4096;
-// The longest a close waits for queued characters to reach the wire.
-constexpr auto kDrainCap = std::chrono::milliseconds(5000);
-constexpr auto kDrainMargin = std::chrono::milliseconds(500);
+// How often a close looks at the queue while the line carries it away.
+constexpr int kDrainPollMs = 5;
+// The longest a count of a full output queue waits for room.
+constexpr timespec kFullQueueWait {0, 250'000};
 // How often a blocking wait looks whether the system has room for output it refused.
 constexpr auto kBacklogLook = std::chrono::milliseconds(2);
 
@@ -87,11 +96,82 @@ QString refusedPart(const termios2& wanted, const termios2& got)
     return {};
 }
 
+struct Holder {
+    long pid = 0;
+    QString name;
+};
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using Dir = std::unique_ptr<DIR, DirCloser>;
+
+QString processName(long pid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/comm", pid);
+    QFile comm(QString::fromLatin1(path));
+    if (!comm.open(QIODevice::ReadOnly))
+        return QStringLiteral("another program");
+    return QString::fromLocal8Bit(comm.readAll().trimmed());
+}
+
+bool holdsDevice(long pid, dev_t device)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/fd", pid);
+    // Only the user's own processes open here, or every process for root.
+    const int dirFd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return false;
+    const Dir fds(::fdopendir(dirFd));
+    if (!fds) {
+        ::close(dirFd);
+        return false;
+    }
+    while (const dirent* entry = ::readdir(fds.get())) {
+        if (entry->d_name[0] == '.')
+            continue;
+        // Without syncing, so that a file on a network mount that hangs cannot hang the open.
+        struct statx target {};
+        if (::statx(dirFd, entry->d_name, AT_STATX_DONT_SYNC, STATX_TYPE, &target) == 0 && S_ISCHR(target.stx_mode)
+            && makedev(target.stx_rdev_major, target.stx_rdev_minor) == device)
+            return true;
+    }
+    return false;
+}
+
+// Another process with the device open, among those whose descriptors this
+// process may read. Not seen: other users' processes (unless running as root),
+// and processes that reach the device only through /dev/tty.
+std::optional<Holder> otherHolder(dev_t device)
+{
+    const Dir proc(::opendir("/proc"));
+    if (!proc)
+        return std::nullopt;
+    const long self = ::getpid();
+    while (const dirent* entry = ::readdir(proc.get())) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || pid == self)
+            continue;
+        if (holdsDevice(pid, device))
+            return Holder {pid, processName(pid)};
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+struct SerialDevice::Found {
+    termios2 line {};
+    bool lineChanged = false;
+    bool tookExclusive = false;
+};
 
 SerialDevice::SerialDevice(const QString& path, const LineSettings& settings)
     : m_path(path),
-      m_settings(settings)
+      m_found(std::make_unique<Found>())
 {
     const QByteArray encoded = path.toLocal8Bit();
     int fd = -1;
@@ -106,35 +186,43 @@ SerialDevice::SerialDevice(const QString& path, const LineSettings& settings)
         struct stat status {};
         if (::fstat(fd, &status) != 0)
             fail(errno, QStringLiteral("Cannot open"));
-        termios2 tio {};
-        if (!S_ISCHR(status.st_mode) || retryIoctl(fd, TCGETS2, &tio) != 0)
+        if (!S_ISCHR(status.st_mode) || retryIoctl(fd, TCGETS2, &m_found->line) != 0)
             fail(ENOTTY, QStringLiteral("Not a serial device:"));
-        // TIOCEXCL keeps other programs out, but not root; the lock keeps out every
-        // program that asks for it, root included.
+        // The lock keeps out every program that asks for it, root included.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             if (error == EWOULDBLOCK)
                 fail(EBUSY, QStringLiteral("In use by another program:"));
             fail(error, QStringLiteral("Cannot lock"));
         }
-        if (retryIoctl(fd, TIOCEXCL, nullptr) != 0)
-            fail(errno, QStringLiteral("Cannot take for exclusive use"));
+        // TIOCEXCL keeps later opens out, but not root's. A flag that was set
+        // before belongs to someone else and stays; where the kernel cannot say
+        // (before Linux 3.8), it counts as clear.
+        int exclusive = 0;
+        if (retryIoctl(fd, TIOCGEXCL, &exclusive) != 0)
+            exclusive = 0;
+        if (exclusive == 0) {
+            if (retryIoctl(fd, TIOCEXCL, nullptr) != 0)
+                fail(errno, QStringLiteral("Cannot take for exclusive use"));
+            m_found->tookExclusive = true;
+        }
+        // Looked for once the flag is set, so that nobody can open the port unseen in between.
+        if (const std::optional<Holder> holder = otherHolder(status.st_rdev))
+            fail(EBUSY, QStringLiteral("In use by %1 (process %2):").arg(holder->name).arg(holder->pid));
         apply(settings);
-        // Input that waited before the open is stale. Output is left alone: on a
-        // pseudo-terminal, flushing it would throw away what the far end has not
-        // read yet, such as the last characters of the previous session.
-        if (retryIoctl(fd, TCFLSH, reinterpret_cast<void*>(TCIFLUSH)) != 0)
-            fail(errno, QStringLiteral("Cannot empty the input queue of"));
     } catch (...) {
-        ::close(fd);
-        m_handle = -1;
+        release(Leftover::Keep);
         throw;
     }
 }
 
 SerialDevice::~SerialDevice()
 {
-    close();
+    try {
+        close();
+    } catch (const Failure&) {
+        // The device is closed all the same; there is nobody left to tell.
+    }
 }
 
 void SerialDevice::fail(int error, const QString& what) const
@@ -155,17 +243,23 @@ void SerialDevice::apply(const LineSettings& settings)
         fail(errno, QStringLiteral("Cannot read the line settings of"));
     termios2 wanted = before;
     setLine(wanted, settings);
-    if (retryIoctl(fd, TCSETS2, &wanted) != 0)
-        fail(errno, QStringLiteral("Cannot set %1 baud on").arg(settings.baud));
+    m_found->lineChanged = true;
+    if (retryIoctl(fd, TCSETS2, &wanted) != 0) {
+        const int error = errno;
+        const QString what = QStringLiteral("Cannot set %1 baud on").arg(settings.baud);
+        if (error == EINVAL)
+            throw LineSettingsRefused(error, QStringLiteral("%1 %2: %3").arg(what, m_path, osText(error)));
+        fail(error, what);
+    }
     termios2 got {};
     if (retryIoctl(fd, TCGETS2, &got) != 0)
         fail(errno, QStringLiteral("Cannot read the line settings of"));
     const QString refused = refusedPart(wanted, got);
     if (!refused.isEmpty()) {
         retryIoctl(fd, TCSETS2, &before);
-        throw Failure(EINVAL, QStringLiteral("Cannot set the line of %1: %2: %3").arg(m_path, refused, osText(EINVAL)));
+        throw LineSettingsRefused(
+            EINVAL, QStringLiteral("Cannot set the line of %1: %2: %3").arg(m_path, refused, osText(EINVAL)));
     }
-    m_settings = settings;
 }
 
 qsizetype SerialDevice::writeNow(const char* data, qsizetype size)
@@ -247,8 +341,17 @@ qint64 SerialDevice::waitingIn()
 
 qint64 SerialDevice::waitingOut()
 {
-    if (m_outPos < m_out.size())
+    if (m_outPos < m_out.size()) {
         pushOutput();
+        // Room in a full queue comes back in bursts: a pseudo-terminal hands it
+        // back only after the far end has read a few kilobytes. A short wait for it
+        // here makes a caller that counts its polls wait at the device's pace, not
+        // at its own speed.
+        pollfd ready {static_cast<int>(m_handle), POLLOUT, 0};
+        if (m_outPos < m_out.size() && ::ppoll(&ready, 1, &kFullQueueWait, nullptr) > 0
+            && (ready.revents & POLLOUT) != 0)
+            pushOutput();
+    }
     int queued = 0;
     if (retryIoctl(static_cast<int>(m_handle), TIOCOUTQ, &queued) != 0)
         failGone(errno);
@@ -292,58 +395,74 @@ QString SerialDevice::read(qsizetype max)
     return text;
 }
 
-void SerialDevice::close()
+void SerialDevice::close(std::chrono::milliseconds stall)
 {
     if (m_handle < 0)
         return;
+    if (drain(stall)) {
+        release(Leftover::Delivered);
+        return;
+    }
+    release(Leftover::Discard);
+    throw Failure(EIO, QStringLiteral("The device %1 took nothing more for %2 ms, or went away: what was queued for it "
+                                      "is lost")
+                           .arg(m_path)
+                           .arg(stall.count()));
+}
+
+bool SerialDevice::drain(std::chrono::milliseconds stall)
+{
+    // Progress is what the program holds plus the system's queue getting smaller.
+    // A pseudo-terminal reports no queue: there the far end's reading shows as the
+    // system taking more of what the program holds.
+    const int fd = static_cast<int>(m_handle);
+    qint64 least = std::numeric_limits<qint64>::max();
+    auto lastMove = Clock::now();
+    int queued = 0;
+    for (;;) {
+        if (m_outPos < m_out.size()) {
+            try {
+                pushOutput();
+            } catch (const Failure&) {
+                return false;
+            }
+        }
+        int nowQueued = 0;
+        // A device that is gone keeps nothing; what it had counts as lost.
+        if (retryIoctl(fd, TIOCOUTQ, &nowQueued) != 0)
+            return m_outPos == m_out.size() && queued == 0;
+        queued = std::max(nowQueued, 0);
+        const qint64 pending = (m_out.size() - m_outPos) + queued;
+        if (pending == 0)
+            return true;
+        const auto now = Clock::now();
+        if (pending < least) {
+            least = pending;
+            lastMove = now;
+        } else if (now - lastMove >= stall) {
+            return false;
+        }
+        pollfd ready {fd, static_cast<short>(m_outPos < m_out.size() ? POLLOUT : 0), 0};
+        ::poll(&ready, 1, kDrainPollMs);
+    }
+}
+
+void SerialDevice::release(Leftover leftover) noexcept
+{
     const int fd = static_cast<int>(m_handle);
     m_handle = -1;
-
-    // Closing drains the queue first, or the end character can be lost.
-    int kernelQueued = 0;
-    retryIoctl(fd, TIOCOUTQ, &kernelQueued);
-    const qint64 queued = (m_out.size() - m_outPos) + std::max(kernelQueued, 0);
-    const auto lineTime = std::chrono::milliseconds(
-        static_cast<qint64>(queued * m_settings.bitsPerCharacter() * 1000.0 / m_settings.baud));
-    const auto deadline = Clock::now() + std::min<std::chrono::milliseconds>(lineTime + kDrainMargin, kDrainCap);
-
-    auto remainingMs = [&deadline] {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        return static_cast<int>(std::max<qint64>(left.count(), 0));
-    };
-    bool gone = false;
-    while (m_outPos < m_out.size() && remainingMs() > 0) {
-        pollfd ready {fd, POLLOUT, 0};
-        ::poll(&ready, 1, std::min(remainingMs(), 50));
-        if ((ready.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-            gone = true;
-            break;
-        }
-        const ssize_t written = ::write(fd, m_out.constData() + m_outPos, static_cast<size_t>(m_out.size() - m_outPos));
-        if (written > 0)
-            m_outPos += written;
-        else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-            gone = true;
-            break;
-        }
-    }
-    bool drained = !gone && m_outPos == m_out.size();
-    while (drained) {
-        int left = 0;
-        if (retryIoctl(fd, TIOCOUTQ, &left) != 0)
-            drained = false;
-        if (!drained || left <= 0)
-            break;
-        if (remainingMs() == 0)
-            drained = false;
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    // What could not go out within the bound is dropped, so that the kernel's own
-    // close does not wait for it again. A drained queue is left alone: flushing
-    // would also empty the UART's FIFO and lose the last characters.
-    if (!drained)
+    // What cannot go out is dropped, so that the system's own close does not wait
+    // for it again. A delivered queue is left alone: flushing would also empty the
+    // UART's FIFO and, on a pseudo-terminal, what the far end has not read yet.
+    if (leftover == Leftover::Discard)
         retryIoctl(fd, TCFLSH, reinterpret_cast<void*>(TCOFLUSH));
+    // The settings stay with the device after the close, so they go back before it;
+    // after a delivered queue, only once the last characters are on the wire.
+    if (m_found->lineChanged)
+        retryIoctl(fd, leftover == Leftover::Delivered ? TCSETSW2 : TCSETS2, &m_found->line);
+    if (m_found->tookExclusive)
+        retryIoctl(fd, TIOCNXCL, nullptr);
+    // Closing also releases the lock.
     ::close(fd);
 
     m_in.resize(0);

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <memory>
 
 namespace ql {
 
@@ -16,10 +17,15 @@ namespace ql {
 // throws ql::Failure with the system's error number and text and the device path.
 class SerialDevice {
 public:
-    // Opens the device for this program alone, raw, with the given line settings,
-    // and discards the input that waited before the open.
+    // How long a close waits while the device takes nothing of what is queued.
+    static constexpr std::chrono::milliseconds kDrainStall {3000};
+
+    // Opens the device for this program alone, raw, with the given line settings.
+    // A device that another process holds open is refused, as far as the system
+    // lets this process see the others. Input that waited before the open is kept;
+    // discardIn() drops it. A refused line setting throws LineSettingsRefused.
     SerialDevice(const QString& path, const LineSettings& settings);
-    // Closes as close() does.
+    // Closes as close() does, without throwing.
     ~SerialDevice();
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
@@ -48,21 +54,30 @@ public:
     // as sent once what is queued should have reached the wire at the line rate.
     bool await(PortEvent event, qintptr wakeHandle, std::chrono::steady_clock::time_point deadline);
 
-    // Lets what is still queued reach the wire, within a bound that follows from
-    // the baud rate, then closes. Closing twice is harmless.
-    void close();
+    // Lets what is still queued reach the device for as long as the device keeps
+    // taking it, then gives the device back as the open found it: line settings,
+    // exclusive use and lock. Fails when the device took nothing for `stall`, or
+    // went away with output still queued; what was left is then discarded and the
+    // device is closed all the same. Closing twice is harmless.
+    void close(std::chrono::milliseconds stall = kDrainStall);
 
 private:
+    // What the open changed and the close gives back; its content is the platform's.
+    struct Found;
+    enum class Leftover { Delivered, Discard, Keep };
+
     // Writes what the system takes without waiting; returns how much that was.
     qsizetype writeNow(const char* data, qsizetype size);
     void pushOutput();
     qint64 fillInput();
+    bool drain(std::chrono::milliseconds stall);
+    void release(Leftover leftover) noexcept;
     [[noreturn]] void fail(int error, const QString& what) const;
     [[noreturn]] void failGone(int error) const;
 
     QString m_path;
     qintptr m_handle = -1; // the platform's descriptor or handle
-    LineSettings m_settings;
+    std::unique_ptr<Found> m_found;
     // Read from the system in chunks, handed out a character at a time.
     QByteArray m_in;
     qsizetype m_inPos = 0;

@@ -30,6 +30,10 @@ struct SystemSerialControl::Impl {
     QString settingsText = QString::fromLatin1(kDefaultLineSettings);
     LineSettings settings = LineSettings::parse(settingsText);
     qint16 inputLen = 0;
+    // Input asked to be discarded while closed goes at the next open; an open
+    // that nobody asked to discard (the start-up probe) leaves it alone.
+    bool discardInAtOpen = false;
+    std::chrono::milliseconds closeStall = SerialDevice::kDrainStall;
     std::unique_ptr<SerialDevice> device;
 
     SerialDevice& requireOpen(const char* what)
@@ -100,6 +104,8 @@ void SystemSerialControl::setInBufferCount(qint16 count)
         throw Failure(EINVAL, QStringLiteral("InBufferCount can only be set to 0"));
     if (m_impl->device)
         m_impl->device->discardIn();
+    else
+        m_impl->discardInAtOpen = true;
 }
 
 qint16 SystemSerialControl::OutBufferCount()
@@ -125,7 +131,7 @@ void SystemSerialControl::setPortOpen(bool open)
     if (m_impl->device) {
         // Reset first: the port counts as closed even if the device was gone.
         const std::unique_ptr<SerialDevice> closing = std::move(m_impl->device);
-        closing->close();
+        closing->close(m_impl->closeStall);
     }
     if (!open)
         return;
@@ -135,6 +141,10 @@ void SystemSerialControl::setPortOpen(bool open)
                                   .arg(m_impl->commPort)
                                   .arg(PortMap::variableName(m_impl->commPort)));
     m_impl->device = std::make_unique<SerialDevice>(entry->systemName, m_impl->settings);
+    if (m_impl->discardInAtOpen) {
+        m_impl->device->discardIn();
+        m_impl->discardInAtOpen = false;
+    }
 }
 
 void SystemSerialControl::setOutput(const QString& text)
@@ -173,6 +183,11 @@ bool SystemSerialControl::await(PortEvent event, qintptr wakeHandle, std::chrono
 QString SystemSerialControl::devicePath() const
 {
     return m_impl->device ? m_impl->device->path() : QString();
+}
+
+void SystemSerialControl::setCloseStall(std::chrono::milliseconds stall)
+{
+    m_impl->closeStall = stall;
 }
 
 } // namespace ql

@@ -5,7 +5,6 @@
 #include "serial/SerialControl.h"
 
 #include <chrono>
-
 #include <memory>
 
 namespace ql {
@@ -49,6 +48,10 @@ public:
 
     // The device the open port uses, empty while closed.
     QString devicePath() const;
+
+    // How long a close waits while the device takes nothing of what is queued
+    // before it gives up and fails (SerialDevice::kDrainStall unless set).
+    void setCloseStall(std::chrono::milliseconds stall);
 
 private:
     struct Impl;

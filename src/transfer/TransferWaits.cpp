@@ -31,8 +31,12 @@ QString currentTimeText()
 void forcePortClosed(SerialControl& MSCommI) noexcept
 {
     try {
-        if (MSCommI.PortOpen())
+        if (MSCommI.PortOpen()) {
+            // The run has failed already: what is still queued may go, so that the
+            // close does not wait on a device that stopped taking it.
+            MSCommI.setOutBufferCount(0);
             MSCommI.setPortOpen(false);
+        }
     } catch (...) {
         // The run is already ending with its failure posted; a port that will
         // not close is left for the next open, which closes it first.

@@ -101,6 +101,23 @@ INSTANTIATE_TEST_SUITE_P(
                       StepCase {"PortOpen", Op::SetPortOpen, &msg::kErrorOpeningPort}),
     [](const ::testing::TestParamInfo<StepCase>& param) { return std::string(param.param.name); });
 
+TEST(OpenSerialPort, SettingsThePortRefusesAtTheOpenAreABaudRateError)
+{
+    FakeSerialControl MSCommI;
+    MSCommI.onCall = [](const Call& call) {
+        if (call == Call {Op::SetPortOpen, "true"})
+            throw LineSettingsRefused(EINVAL, QStringLiteral("the driver does not run at 9600 baud"));
+    };
+    try {
+        OpenSerialPort(MSCommI, controls());
+        FAIL() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), Failure::kProgramError);
+        EXPECT_EQ(failure.description(), msg::kErrorSettingBaud);
+    }
+    EXPECT_EQ(MSCommI.countOf(Op::SetPortOpen), 1);
+}
+
 TEST(OpenSerialPort, PortTextOutOf16BitsFailsInTheFirstStep)
 {
     FakeSerialControl MSCommI;

@@ -13,9 +13,14 @@
 
 // The test reads the line back as the far end sees it: termios2 on the master.
 #include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -310,13 +315,163 @@ TEST(SystemSerialControl, OpeningWhileOpenReopens)
     EXPECT_EQ(port.control.Input(), QStringLiteral("c"));
 }
 
-TEST(SystemSerialControl, OpeningDiscardsWhatWaitedBefore)
+TEST(SystemSerialControl, InputWaitingBeforeTheOpenGoesOnlyWhenAskedFor)
 {
     PtyPort port(false);
     port.pty.write("stale");
+    // As the start-up probe does.
+    port.control.setPortOpen(true);
+    port.control.setPortOpen(false);
+    port.control.setPortOpen(true);
+    ASSERT_TRUE(waitFor([&] { return port.control.InBufferCount() == 5; }));
+    port.control.setPortOpen(false);
+
+    port.pty.write("stale");
+    // As OpenSerialPort does.
+    port.control.setInBufferCount(0);
     port.control.setPortOpen(true);
     EXPECT_EQ(port.control.InBufferCount(), 0);
 }
+
+// A process of the test's own user that holds the device open until it is ended.
+class HoldingProcess {
+public:
+    explicit HoldingProcess(const QString& path)
+    {
+        const QByteArray name = path.toLocal8Bit();
+        int ready[2];
+        int release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+            const char answer = fd >= 0 ? 'y' : 'n';
+            static_cast<void>(::write(ready[1], &answer, 1));
+            char ignored = 0;
+            static_cast<void>(::read(release[0], &ignored, 1));
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        m_release = release[1];
+        char answer = 'n';
+        m_holding = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+        ::close(ready[0]);
+    }
+    ~HoldingProcess()
+    {
+        if (m_pid <= 0)
+            return;
+        ::close(m_release);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+
+    bool holding() const { return m_holding; }
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    int m_release = -1;
+    bool m_holding = false;
+};
+
+struct FoundCase {
+    const char* name;
+    // Uses the port, which starts closed; ends with it closed.
+    std::function<void(PtyPort&)> use;
+    bool inputKept;
+};
+
+class SystemSerialControlGivesBack : public ::testing::TestWithParam<FoundCase> {};
+
+// Settings, exclusive use and lock are what the next user of the port finds, and
+// a user who is not root is locked out by a left exclusive flag.
+TEST_P(SystemSerialControlGivesBack, ThePortAsTheOpenFoundIt)
+{
+    PtyPort port(false);
+    termios2 found = port.line();
+    found.c_cflag = (found.c_cflag & ~(CBAUD | CSIZE)) | BOTHER | CS7 | PARENB | CREAD;
+    found.c_ispeed = found.c_ospeed = 2400;
+    found.c_iflag |= ICRNL | IXON;
+    found.c_oflag |= OPOST | ONLCR;
+    found.c_lflag |= ICANON | ISIG;
+    ASSERT_EQ(::ioctl(port.pty.masterFd(), TCSETS2, &found), 0);
+    found = port.line();
+    port.pty.write("waiting\n");
+
+    GetParam().use(port);
+    ASSERT_FALSE(port.control.PortOpen());
+
+    const termios2 after = port.line();
+    EXPECT_EQ(after.c_iflag, found.c_iflag);
+    EXPECT_EQ(after.c_oflag, found.c_oflag);
+    EXPECT_EQ(after.c_lflag, found.c_lflag);
+    EXPECT_EQ(after.c_cflag, found.c_cflag);
+    EXPECT_EQ(after.c_ospeed, found.c_ospeed);
+    EXPECT_EQ(after.c_ispeed, found.c_ispeed);
+
+    const int next = ::open(port.pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(next, 0) << std::strerror(errno);
+    int exclusive = -1;
+    EXPECT_EQ(::ioctl(next, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(::flock(next, LOCK_EX | LOCK_NB), 0);
+    int waiting = -1;
+    EXPECT_EQ(::ioctl(next, FIONREAD, &waiting), 0);
+    EXPECT_EQ(waiting, GetParam().inputKept ? 8 : 0);
+    ::close(next);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uses, SystemSerialControlGivesBack,
+    ::testing::Values(
+        FoundCase {"Probe",
+                   [](PtyPort& port) {
+                       port.control.setPortOpen(true);
+                       ASSERT_TRUE(port.control.PortOpen());
+                       port.control.setPortOpen(false);
+                   },
+                   true},
+        FoundCase {"Transfer",
+                   [](PtyPort& port) {
+                       OpenSerialPort(port.control, LineControls {QString::number(kPort), QStringLiteral("115200"),
+                                                                  QStringLiteral("8"), QStringLiteral("1")});
+                       port.control.setOutput(QStringLiteral("^"));
+                       EXPECT_EQ(port.pty.read(1), QByteArray("^"));
+                       CloseSerialPort(port.control);
+                   },
+                   false},
+        FoundCase {"CloseThatGaveUp",
+                   [](PtyPort& port) {
+                       port.control.setCloseStall(std::chrono::milliseconds(100));
+                       port.control.setPortOpen(true);
+                       port.control.setOutput(QString::fromLatin1(pattern(200000)));
+                       EXPECT_EQ(failureOf([&] { CloseSerialPort(port.control); }).description(),
+                                 msg::kErrorClosingPort);
+                   },
+                   true},
+        FoundCase {"OpenRefusedWhileAnotherProcessHoldsIt",
+                   [](PtyPort& port) {
+                       const HoldingProcess holder(port.pty.slavePath());
+                       ASSERT_TRUE(holder.holding());
+                       const Failure failure = failureOf([&] { port.control.setPortOpen(true); });
+                       EXPECT_EQ(failure.number(), EBUSY);
+                       EXPECT_TRUE(failure.description().contains(QStringLiteral("process %1").arg(holder.pid())))
+                           << failure.what();
+                       EXPECT_EQ(failureOf([&] {
+                                     OpenSerialPort(port.control,
+                                                    LineControls {QString::number(kPort), QStringLiteral("9600"),
+                                                                  QStringLiteral("8"), QStringLiteral("1")});
+                                 }).description(),
+                                 msg::kErrorOpeningPort);
+                   },
+                   true}),
+    [](const ::testing::TestParamInfo<FoundCase>& param) { return std::string(param.param.name); });
 
 TEST(SystemSerialControl, SecondControlCannotOpenAPortInUse)
 {
