@@ -471,6 +471,23 @@ void SerialDevice::release(Leftover leftover) noexcept
     m_outPos = 0;
 }
 
+namespace {
+
+// The time one character takes on the line as the driver has it set.
+std::chrono::nanoseconds characterTime(int fd)
+{
+    termios2 tio {};
+    if (retryIoctl(fd, TCGETS2, &tio) != 0 || tio.c_ospeed == 0)
+        return std::chrono::milliseconds(1);
+    const tcflag_t size = tio.c_cflag & CSIZE;
+    const double dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    const double stopBits = (tio.c_cflag & CSTOPB) == 0 ? 1 : size == CS5 ? 1.5 : 2;
+    const double bits = 1 + dataBits + ((tio.c_cflag & PARENB) != 0 ? 1 : 0) + stopBits;
+    return std::chrono::nanoseconds(static_cast<qint64>(bits * 1e9 / tio.c_ospeed));
+}
+
+} // namespace
+
 bool SerialDevice::await(PortEvent event, qintptr wakeHandle, Clock::time_point deadline)
 {
     const int fd = static_cast<int>(m_handle);
@@ -491,8 +508,7 @@ bool SerialDevice::await(PortEvent event, qintptr wakeHandle, Clock::time_point 
         // queue needs at the line rate. What the system had no room for waits behind
         // a full buffer of its own, so a look now and then keeps the line busy.
         wanted = 0;
-        const auto lineTime = std::chrono::nanoseconds(
-            static_cast<qint64>(queued * m_settings.bitsPerCharacter() * 1e9 / m_settings.baud));
+        const std::chrono::nanoseconds lineTime = queued * characterTime(fd);
         timeout = std::min(timeout, m_outPos < m_out.size() ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook)
                                                             : lineTime);
     }
