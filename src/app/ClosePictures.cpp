@@ -1,14 +1,15 @@
 #include "app/ClosePictures.h"
 
+#include "app/Pictures.h"
+
 #include <QPainter>
 #include <QPen>
 
 namespace ql {
 
-QPixmap drawClosePicture(const QColor& color)
+QPixmap drawClosePicture(const QColor& color, qreal devicePixelRatio)
 {
-    QPixmap picture(19, 19);
-    picture.fill(Qt::white);
+    QPixmap picture = whiteCanvas(19, 19, devicePixelRatio);
 
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);

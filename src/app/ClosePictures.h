@@ -6,7 +6,7 @@
 namespace ql {
 
 // The 19 by 19 close picture: a circle with a cross on a white ground, in the
-// given colour (black for the normal state).
-QPixmap drawClosePicture(const QColor& color);
+// given colour (black for the normal state), at the given device pixel ratio.
+QPixmap drawClosePicture(const QColor& color, qreal devicePixelRatio = 1.0);
 
 } // namespace ql

@@ -4,6 +4,11 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <memory>
 
 namespace ql {
 
@@ -12,20 +17,13 @@ namespace {
 constexpr int kButtonSide = 19;
 const QColor kKeyGrey(224, 224, 224);
 
-QPixmap whitePixmap(int width, int height)
-{
-    QPixmap pixmap(width, height);
-    pixmap.fill(Qt::white);
-    return pixmap;
-}
-
 // A button picture: the black ring that every command button shares (the close
 // button's too), with its
 // symbol drawn by `symbol` in black.
 template <typename Symbol>
-QPixmap ringButton(Symbol symbol)
+QPixmap ringButton(qreal ratio, Symbol symbol)
 {
-    QPixmap pixmap = whitePixmap(kButtonSide, kButtonSide);
+    QPixmap pixmap = whiteCanvas(kButtonSide, kButtonSide, ratio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1.6));
@@ -37,9 +35,9 @@ QPixmap ringButton(Symbol symbol)
     return pixmap;
 }
 
-QPixmap viewButton(const QString& caption)
+QPixmap viewButton(const QString& caption, qreal ratio)
 {
-    QPixmap pixmap = whitePixmap(55, kButtonSide);
+    QPixmap pixmap = whiteCanvas(55, kButtonSide, ratio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1.0));
@@ -51,24 +49,39 @@ QPixmap viewButton(const QString& caption)
     return pixmap;
 }
 
+QPixmap transparentCanvas(int width, int height, qreal ratio)
+{
+    QPixmap pixmap(qRound(width * ratio), qRound(height * ratio));
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
 } // namespace
 
-QPixmap drawStartPicture()
+QPixmap whiteCanvas(int width, int height, qreal devicePixelRatio)
 {
-    return ringButton([](QPainter& painter) {
+    QPixmap pixmap = transparentCanvas(width, height, devicePixelRatio);
+    pixmap.fill(Qt::white);
+    return pixmap;
+}
+
+QPixmap drawStartPicture(qreal devicePixelRatio)
+{
+    return ringButton(devicePixelRatio, [](QPainter& painter) {
         const QPointF triangle[] = {{7.0, 5.5}, {7.0, 13.5}, {14.0, 9.5}};
         painter.drawPolygon(triangle, 3);
     });
 }
 
-QPixmap drawStopPicture()
+QPixmap drawStopPicture(qreal devicePixelRatio)
 {
-    return ringButton([](QPainter& painter) { painter.drawRect(QRectF(6.0, 6.0, 7.0, 7.0)); });
+    return ringButton(devicePixelRatio, [](QPainter& painter) { painter.drawRect(QRectF(6.0, 6.0, 7.0, 7.0)); });
 }
 
-QPixmap drawHelpPicture()
+QPixmap drawHelpPicture(qreal devicePixelRatio)
 {
-    return ringButton([](QPainter& painter) {
+    return ringButton(devicePixelRatio, [](QPainter& painter) {
         QFont font = sansSerifFont(true);
         font.setPixelSize(13);
         painter.setPen(Qt::black);
@@ -77,19 +90,19 @@ QPixmap drawHelpPicture()
     });
 }
 
-QPixmap drawRecordsViewPicture()
+QPixmap drawRecordsViewPicture(qreal devicePixelRatio)
 {
-    return viewButton(QStringLiteral("Records"));
+    return viewButton(QStringLiteral("Records"), devicePixelRatio);
 }
 
-QPixmap drawEventsViewPicture()
+QPixmap drawEventsViewPicture(qreal devicePixelRatio)
 {
-    return viewButton(QStringLiteral("Events"));
+    return viewButton(QStringLiteral("Events"), devicePixelRatio);
 }
 
-QPixmap drawDevicePicture()
+QPixmap drawDevicePicture(qreal devicePixelRatio)
 {
-    QPixmap pixmap = whitePixmap(137, 91);
+    QPixmap pixmap = whiteCanvas(137, 91, devicePixelRatio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -143,10 +156,9 @@ QPixmap drawDevicePicture()
     return pixmap;
 }
 
-QCursor handCursor()
+QCursor handCursor(qreal devicePixelRatio, bool hotSpotInDevicePixels)
 {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = transparentCanvas(32, 32, devicePixelRatio);
     QPainter painter(&pixmap);
 
     QPainterPath hand;
@@ -167,7 +179,8 @@ QCursor handCursor()
     painter.drawLine(QPointF(22.5, 13.0), QPointF(22.5, 18.0));
     painter.drawLine(QPointF(12.0, 25.5), QPointF(25.0, 25.5));
     painter.end();
-    return QCursor(pixmap, kHandHotSpotX, kHandHotSpotY);
+    const qreal hotSpotScale = hotSpotInDevicePixels ? devicePixelRatio : 1.0;
+    return QCursor(pixmap, qRound(kHandHotSpotX * hotSpotScale), qRound(kHandHotSpotY * hotSpotScale));
 }
 
 void drawProgramIcon(QPainter& painter, double sidePx)
@@ -192,7 +205,7 @@ void drawProgramIcon(QPainter& painter, double sidePx)
 QIcon programIcon()
 {
     QIcon icon;
-    for (const int side : {16, 32, 48}) {
+    for (const int side : {16, 24, 32, 48, 64, 96, 128, 256}) {
         QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
@@ -201,6 +214,23 @@ QIcon programIcon()
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+void followDevicePixelRatio(QWidget& window, std::function<void()> redraw)
+{
+    QWindow* platformWindow = window.windowHandle();
+    if (!platformWindow)
+        return;
+    // One connection to the current screen's scale, renewed when the screen changes.
+    auto scaleChange = std::make_shared<QMetaObject::Connection>();
+    const auto watchScreen = [&window, redraw, scaleChange](QScreen* screen) {
+        QObject::disconnect(*scaleChange);
+        if (screen)
+            *scaleChange = QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, &window, redraw);
+        redraw();
+    };
+    QObject::connect(platformWindow, &QWindow::screenChanged, &window, watchScreen);
+    watchScreen(platformWindow->screen());
 }
 
 } // namespace ql

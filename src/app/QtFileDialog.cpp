@@ -30,16 +30,32 @@ QString qtNameFilters(const QString& commonDialogFilter)
     return filters.join(QStringLiteral(";;"));
 }
 
+namespace {
+
+const QString kAllFiles = QStringLiteral("All files (*)");
+
+// Whatever the filter, any file can still be chosen.
+QString withAllFiles(const QString& filters)
+{
+    if (filters.isEmpty())
+        return kAllFiles;
+    if (filters.split(QStringLiteral(";;")).contains(kAllFiles))
+        return filters;
+    return filters + QStringLiteral(";;") + kAllFiles;
+}
+
+} // namespace
+
 void QtFileDialog::ShowOpen()
 {
-    m_fileName = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), m_fileName,
-                                              qtNameFilters(m_filter));
+    m_fileName = QFileDialog::getOpenFileName(QApplication::activeWindow(), kOpenTitle, m_fileName,
+                                              withAllFiles(qtNameFilters(m_filter)));
 }
 
 void QtFileDialog::ShowSave()
 {
-    m_fileName = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), m_fileName,
-                                              qtNameFilters(m_filter));
+    m_fileName = QFileDialog::getSaveFileName(QApplication::activeWindow(), kSaveTitle, m_fileName,
+                                              withAllFiles(qtNameFilters(m_filter)));
 }
 
 } // namespace ql

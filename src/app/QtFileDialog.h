@@ -5,8 +5,12 @@
 namespace ql {
 
 // comFile on the system's open and save dialogs, over the program's active window.
+// Both dialogs offer every file after the filter's own entries.
 class QtFileDialog final : public FileDialog {
 public:
+    static inline const QString kOpenTitle = QStringLiteral("Open the data file to send");
+    static inline const QString kSaveTitle = QStringLiteral("Save the received records as");
+
     void setFileName(const QString& fileName) override { m_fileName = fileName; }
     QString FileName() const override { return m_fileName; }
     void setFilter(const QString& filter) override { m_filter = filter; }

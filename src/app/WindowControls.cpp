@@ -1,5 +1,6 @@
 #include "app/WindowControls.h"
 
+#include <QApplication>
 #include <QChildEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -24,12 +25,23 @@ public:
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setFocusPolicy(Qt::NoFocus);
         setGeometry(box->rect());
+        // The box clips the frame of the control it holds, and with it the focus
+        // the control would show; the line shows it instead.
+        connect(qApp, &QApplication::focusChanged, this, [this] { update(); });
     }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
+        const QWidget* focus = QApplication::focusWidget();
+        if (focus && parentWidget()->isAncestorOf(focus)) {
+            const QRect inside = rect().adjusted(0, 0, -1, -1);
+            painter.setPen(palette().color(QPalette::Active, QPalette::Highlight));
+            painter.drawRect(inside);
+            painter.drawRect(inside.adjusted(1, 1, -1, -1));
+            return;
+        }
         painter.setPen(palette().color(QPalette::Active, QPalette::WindowText));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
@@ -119,6 +131,14 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     if (m_click.release(*this, *event))
         emit clicked();
+}
+
+ListOpeningComboBox::ListOpeningComboBox(QWidget* parent) : QComboBox(parent) {}
+
+void ListOpeningComboBox::showPopup()
+{
+    emit listOpening();
+    QComboBox::showPopup();
 }
 
 FlatFrame::FlatFrame(const QString& caption, QWidget* parent) : QWidget(parent), m_caption(caption)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -53,7 +54,8 @@ public:
     const QPixmap& picture() const { return m_picture; }
 
     // A one-pixel line in the window text colour around the box, drawn over the
-    // controls it holds.
+    // controls it holds; while one of them has the focus, a wider line in the
+    // highlight colour.
     void showBorderLine();
 
 signals:
@@ -70,6 +72,19 @@ private:
     QPixmap m_picture;
     QWidget* m_borderLine = nullptr;
     LeftClick m_click;
+};
+
+// A combo box that tells when the operator opens its list, before the list shows.
+class ListOpeningComboBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit ListOpeningComboBox(QWidget* parent);
+
+    void showPopup() override;
+
+signals:
+    void listOpening();
 };
 
 // A flat captioned frame: a one-pixel line around the controls it holds, broken

@@ -3,7 +3,9 @@
 #include "app/ClosePictures.h"
 #include "app/Fonts.h"
 #include "app/LabelCaption.h"
+#include "app/Pictures.h"
 #include "app/VersionText.h"
+#include "app/WindowSystem.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -89,23 +91,20 @@ QLabel* textLabel(QWidget& parent, const char* name, const QPoint& position, con
     return label;
 }
 
-QLabel* image(QWidget& parent, const char* name, const QRect& geometry, const QPixmap& picture,
-              bool visible)
+QLabel* image(QWidget& parent, const char* name, const QRect& geometry, bool visible)
 {
     auto* label = new QLabel(&parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setPixmap(picture);
     label->setVisible(visible);
     return label;
 }
 
 // The product picture: a hand-held computer with its serial cable and plug.
-QPixmap productPicture()
+QPixmap productPicture(qreal devicePixelRatio)
 {
-    QPixmap picture(85, 85);
-    picture.fill(Qt::white);
+    QPixmap picture = whiteCanvas(85, 85, devicePixelRatio);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -154,7 +153,8 @@ QPixmap productPicture()
 
 } // namespace
 
-frmHelpAbout::frmHelpAbout(QWidget& mainWindow) : QDialog(nullptr, Qt::FramelessWindowHint)
+// A child of the main window, so that every window system keeps it over that window.
+frmHelpAbout::frmHelpAbout(QWidget& mainWindow) : QDialog(&mainWindow, Qt::Dialog | Qt::FramelessWindowHint)
 {
     installFontSubstitutions();
     setFont(sansSerifFont());
@@ -162,10 +162,11 @@ frmHelpAbout::frmHelpAbout(QWidget& mainWindow) : QDialog(nullptr, Qt::Frameless
     setFixedSize(pixels(10335), pixels(6615));
     setAutoFillBackground(true);
     setColor(*this, QPalette::Window, Qt::white);
-    setWindowIcon(QIcon(productPicture().scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    setWindowIcon(QIcon(productPicture(1.0).scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     setMouseTracking(true);
 
     createControls();
+    drawPictures();
 
     // Key preview: the window sees every key before the control with the focus.
     installEventFilter(this);
@@ -184,13 +185,11 @@ void frmHelpAbout::showModal(QWidget& mainWindow)
 void frmHelpAbout::createControls()
 {
     // Created back to front: a later sibling is drawn over an earlier one.
-    Image1 = image(*this, "Image1", twipsRect(360, 375, 1275, 1275), productPicture(), true);
-    ImgXdef = image(*this, "ImgXdef", twipsRect(7080, 165, 285, 285), drawClosePicture(Qt::black), false);
-    ImgXclk = image(*this, "ImgXclk", twipsRect(7800, 165, 285, 285), drawClosePicture(QColor(0, 0, 255)),
-                    false);
-    ImgXcur = image(*this, "ImgXcur", twipsRect(7440, 165, 285, 285), drawClosePicture(QColor(255, 0, 0)),
-                    false);
-    ImgXbut = image(*this, "ImgXbut", twipsRect(9795, 165, 285, 285), ImgXdef->pixmap(), true);
+    Image1 = image(*this, "Image1", twipsRect(360, 375, 1275, 1275), true);
+    ImgXdef = image(*this, "ImgXdef", twipsRect(7080, 165, 285, 285), false);
+    ImgXclk = image(*this, "ImgXclk", twipsRect(7800, 165, 285, 285), false);
+    ImgXcur = image(*this, "ImgXcur", twipsRect(7440, 165, 285, 285), false);
+    ImgXbut = image(*this, "ImgXbut", twipsRect(9795, 165, 285, 285), true);
     ImgXbut->setMouseTracking(true);
 
     lblProductName = textLabel(*this, "lblProductName", QPoint(pixels(2400), pixels(720)), kDarkGrey);
@@ -240,6 +239,28 @@ void frmHelpAbout::createControls()
     PicLineBot = filledArea(*this, "PicLineBot", twipsRect(0, 6600, 10335, 15), Qt::black, false);
 }
 
+void frmHelpAbout::drawPictures()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (ratio == m_picturesRatio)
+        return;
+    m_picturesRatio = ratio;
+    Image1->setPixmap(productPicture(ratio));
+    ImgXdef->setPixmap(drawClosePicture(Qt::black, ratio));
+    ImgXclk->setPixmap(drawClosePicture(QColor(0, 0, 255), ratio));
+    ImgXcur->setPixmap(drawClosePicture(QColor(255, 0, 0), ratio));
+    ResetCloseButton();
+}
+
+void frmHelpAbout::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_followingRatio) {
+        m_followingRatio = true;
+        followDevicePixelRatio(*this, [this] { drawPictures(); });
+    }
+}
+
 void frmHelpAbout::Form_Load(const QWidget& mainWindow)
 {
     setColor(*txtUrl, QPalette::Base, Qt::white);
@@ -258,10 +279,14 @@ void frmHelpAbout::Form_Load(const QWidget& mainWindow)
                    .join(kCrLf),
                true);
 
-    const QRect main = mainWindow.frameGeometry();
-    const double top = main.y() + (main.height() - height()) / 2.0;
-    const double left = main.x() + (main.width() - width()) / 2.0;
-    move(qRound(left), qRound(top));
+    // Where windows cannot be placed from code, the window system places the box
+    // over its main window.
+    if (QtWindowSystem().placesWindows()) {
+        const QRect main = mainWindow.frameGeometry();
+        const double top = main.y() + (main.height() - height()) / 2.0;
+        const double left = main.x() + (main.width() - width()) / 2.0;
+        move(qRound(left), qRound(top));
+    }
 
     const QString description =
         QStringLiteral(" ") + QStringLiteral("This release is ") + VersionText()

@@ -27,9 +27,12 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void createControls();
+    // Draws the pictures at the screen's device pixel ratio, when that has changed.
+    void drawPictures();
     void Form_Load(const QWidget& mainWindow);
     void ResetCloseButton();
     bool handleCloseButtonMouse(const QEvent& event);
@@ -55,6 +58,8 @@ private:
 
     // A click needs the left button pressed and released on the close button.
     bool m_leftPressedOnClose = false;
+    qreal m_picturesRatio = 0.0;
+    bool m_followingRatio = false;
 };
 
 } // namespace ql

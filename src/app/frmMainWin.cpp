@@ -5,6 +5,7 @@
 #include "app/Pictures.h"
 #include "app/LabelCaption.h"
 #include "app/QtFileDialog.h"
+#include "app/WindowSystem.h"
 #include "app/VersionText.h"
 #include "app/WindowControls.h"
 #include "app/frmHelpAbout.h"
@@ -65,11 +66,11 @@ Label* makeLabel(QWidget* parent, const char* name, const QString& caption, cons
     return label;
 }
 
+// Its picture is drawn with the others, at the screen's device pixel ratio.
 template <typename Label>
-Label* makeImage(QWidget* parent, const char* name, const QPixmap& picture, const QRect& geometry)
+Label* makeImage(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* image = named(new Label(parent), name, geometry);
-    image->setPixmap(picture);
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return image;
 }
@@ -89,8 +90,10 @@ QLineEdit* makeTextBox(QWidget* parent, const char* name, const QString& text, c
     auto* box = named(new QLineEdit(parent), name, geometry);
     box->setText(text);
     box->setReadOnly(true);
+    // The focus widens the border by the pixel the padding gives up, so the text stays put.
     box->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(window-text);"
-                                      " background: palette(base); padding: 0px 1px; }"));
+                                      " background: palette(base); padding: 0px 1px; }"
+                                      "QLineEdit:focus { border: 2px solid palette(highlight); padding: 0px; }"));
     return box;
 }
 
@@ -112,10 +115,11 @@ public:
 };
 
 // A combo box 2 pixels up and left inside its container, which cuts off its frame.
-QComboBox* makeComboBox(QWidget* container, const char* name, int widthTwips, const QStringList& entries,
-                        const QString& editText)
+template <typename Combo = QComboBox>
+Combo* makeComboBox(QWidget* container, const char* name, int widthTwips, const QStringList& entries,
+                    const QString& editText)
 {
-    auto* combo = named(new QComboBox(container), name, twipsRect(-30, -30, widthTwips, 315));
+    auto* combo = named(new Combo(container), name, twipsRect(-30, -30, widthTwips, 315));
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setCompleter(nullptr);
@@ -184,6 +188,7 @@ frmMainWin::frmMainWin(std::unique_ptr<SerialControl> serialControl, std::unique
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , MSCommI(serialControl ? std::move(serialControl) : std::make_unique<SystemSerialControl>(PortMap()))
     , comFile(fileDialog ? std::move(fileDialog) : std::make_unique<QtFileDialog>())
+    , m_windowSystem(std::make_unique<QtWindowSystem>())
 {
     installFontSubstitutions();
     setObjectName(QStringLiteral("frmMainWin"));
@@ -207,8 +212,11 @@ frmMainWin::frmMainWin(std::unique_ptr<SerialControl> serialControl, std::unique
     m_records = new RecordList(this);
 
     createControls();
+    drawPictures();
     stackControls();
     setTabOrderAsDesigned();
+    createShortcuts();
+    nameControls();
     cmbPort->setFocus();
 
     // Key preview: the window sees every key before the control that has the focus.
@@ -240,63 +248,12 @@ void frmMainWin::Form_Load(const QString& argumentText)
     probePorts();
 }
 
-// A number is listed only when its own port opened: a failed selection must not
-// let the port selected before answer for it.
-void frmMainWin::probePorts()
-{
-    cmbPort->clear();
-    for (qint16 number = PortMap::kFirstPort; number <= PortMap::kLastPort; ++number) {
-        bool opened = false;
-        try {
-            MSCommI->setCommPort(number);
-            MSCommI->setPortOpen(true);
-            opened = MSCommI->PortOpen();
-        } catch (const Failure&) {
-            continue;
-        }
-        if (!opened)
-            continue;
-        try {
-            MSCommI->setPortOpen(false);
-        } catch (const Failure&) {
-            // It opened, so it is usable; the next open closes it first.
-        }
-        cmbPort->addItem(QString::number(number));
-        cmbPort->setItemData(cmbPort->count() - 1, portToolTip(number), Qt::ToolTipRole);
-    }
-    releasePort();
-    if (cmbPort->count() > 0)
-        cmbPort->setCurrentIndex(0);
-}
-
-QString frmMainWin::portToolTip(qint16 number) const
-{
-    if (!m_portNames)
-        return {};
-    const std::optional<PortEntry> entry = m_portNames->entry(number);
-    if (!entry)
-        return {};
-    if (entry->description.isEmpty())
-        return entry->systemName;
-    return entry->systemName + QStringLiteral(" \u2014 ") + entry->description;
-}
-
 void frmMainWin::createControls()
 {
-    const QCursor hand = handCursor();
-
     PicAbort = named(new PictureBox(this), "PicAbort", twipsRect(9600, 5520, 285, 285));
-    PicAbort->setPicture(drawStopPicture());
-    PicAbort->setCursor(hand);
     PicAbort->hide();
-
     PicStart = named(new PictureBox(this), "PicStart", twipsRect(9600, 5520, 285, 285));
-    PicStart->setPicture(drawStartPicture());
-    PicStart->setCursor(hand);
-
     PicClose = named(new PictureBox(this), "PicClose", twipsRect(9840, 240, 285, 285));
-    PicClose->setPicture(drawClosePicture(Qt::black));
-    PicClose->setCursor(hand);
     connect(PicClose, &PictureBox::clicked, this, &frmMainWin::PicClose_Click);
     connect(PicStart, &PictureBox::clicked, this, &frmMainWin::PicStart_Click);
     connect(PicAbort, &PictureBox::clicked, this, &frmMainWin::PicAbort_Click);
@@ -331,7 +288,7 @@ void frmMainWin::createControls()
     Line2 = makeLine(this, "Line2", {0, pixels(6240), pixels(10320), 1});
     Line1 = makeLine(this, "Line1", {0, pixels(720), pixels(10320), 1});
 
-    PicHelp = makeImage<ClickLabel>(this, "PicHelp", drawHelpPicture(), twipsRect(9480, 240, 285, 285));
+    PicHelp = makeImage<ClickLabel>(this, "PicHelp", twipsRect(9480, 240, 285, 285));
     connect(PicHelp, &ClickLabel::clicked, this, &frmMainWin::PicHelp_Click);
 
     lblTitleBar = makeLabel<QLabel>(this, "lblTitleBar", QStringLiteral("#"), twipsRect(0, 0, 10695, 735));
@@ -341,7 +298,7 @@ void frmMainWin::createControls()
 
     lblStatus = makeLabel<QLabel>(this, "lblStatus", QStringLiteral("Ready"), twipsRect(240, 6315, 12255, 255));
 
-    imgDevice = makeImage<QLabel>(this, "imgDevice", drawDevicePicture(), twipsRect(8040, 960, 2055, 1365));
+    imgDevice = makeImage<QLabel>(this, "imgDevice", twipsRect(8040, 960, 2055, 1365));
     imgDevice->setScaledContents(true);
 
     lblMsgMgr = makeLabel<QLabel>(this, "lblMsgMgr", QStringLiteral("?"), twipsRect(165, 180, 90, 195));
@@ -364,10 +321,19 @@ void frmMainWin::createSettingsFrame()
                            QStringLiteral("115200"));
 
     picBorder[0] = named(new PictureBox(fmSettings), "picBorder(0)", twipsRect(960, 360, 855, 285));
-    cmbPort = makeComboBox(picBorder[0], "cmbPort", 900,
+    cmbPort = makeComboBox<ListOpeningComboBox>(picBorder[0], "cmbPort", 900,
                            {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
                             QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")},
                            QString());
+    connect(cmbPort, &ListOpeningComboBox::listOpening, this, &frmMainWin::reprobePorts);
+    connect(cmbPort, &QComboBox::currentIndexChanged, this, [this] {
+        m_portChangeSerial = m_inputSerial;
+        showPortDevice();
+    });
+    connect(cmbPort, &QComboBox::activated, this, [this] {
+        if (m_portChangeSerial == m_inputSerial)
+            cmbPort_Change();
+    });
 
     txtStop = makeTextBox(fmSettings, "txtStop", QStringLiteral("1"), twipsRect(960, 1440, 855, 285));
     txtData = makeTextBox(fmSettings, "txtData", QStringLiteral("8"), twipsRect(960, 1080, 855, 285));
@@ -380,18 +346,17 @@ void frmMainWin::createSettingsFrame()
 
 void frmMainWin::createProcessFrame()
 {
-    const QCursor hand = handCursor();
-
     fmProcesses = named(new FlatFrame(QStringLiteral("Process"), this), "fmProcesses",
                         twipsRect(8040, 4440, 2055, 1575));
 
     txtFile = makeTextBox(fmProcesses, "txtFile", QString(), twipsRect(120, 720, 1455, 285));
+    // The box is too narrow for most paths.
+    connect(txtFile, &QLineEdit::textChanged, txtFile, &QLineEdit::setToolTip);
 
     picBorder[3] = named(new PictureBox(fmProcesses, kBrowseGrey), "picBorder(3)", twipsRect(1560, 720, 255, 285));
     cmdBrowse = makeLabel<ClickLabel>(picBorder[3], "cmdBrowse", QStringLiteral("..."), twipsRect(15, 15, 225, 285));
     cmdBrowse->setFont(sansSerifFont(true));
     cmdBrowse->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    cmdBrowse->setCursor(hand);
     connect(cmdBrowse, &ClickLabel::clicked, this, &frmMainWin::cmdBrowse_Click);
 
     picBorder[2] = named(new PictureBox(fmProcesses), "picBorder(2)", twipsRect(120, 360, 1695, 285));
@@ -408,18 +373,33 @@ void frmMainWin::createProcessFrame()
             cmbProcess_Click();
     });
 
-    ImgViewFile = makeImage<ClickLabel>(fmProcesses, "ImgViewFile", drawRecordsViewPicture(),
-                                        twipsRect(120, 1080, 825, 285));
-    ImgViewFile->setCursor(hand);
+    ImgViewFile = makeImage<ClickLabel>(fmProcesses, "ImgViewFile", twipsRect(120, 1080, 825, 285));
     connect(ImgViewFile, &ClickLabel::clicked, this, &frmMainWin::ImgViewFile_Click);
 
-    ImgViewEvnt = makeImage<ClickLabel>(fmProcesses, "ImgViewEvnt", drawEventsViewPicture(),
-                                        twipsRect(120, 1080, 825, 285));
-    ImgViewEvnt->setCursor(hand);
+    ImgViewEvnt = makeImage<ClickLabel>(fmProcesses, "ImgViewEvnt", twipsRect(120, 1080, 825, 285));
     connect(ImgViewEvnt, &ClickLabel::clicked, this, &frmMainWin::ImgViewEvnt_Click);
 
     for (PictureBox* border : picBorder)
         border->showBorderLine();
+}
+
+void frmMainWin::drawPictures()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (ratio == m_picturesRatio)
+        return;
+    m_picturesRatio = ratio;
+    PicAbort->setPicture(drawStopPicture(ratio));
+    PicStart->setPicture(drawStartPicture(ratio));
+    PicClose->setPicture(drawClosePicture(Qt::black, ratio));
+    PicHelp->setPixmap(drawHelpPicture(ratio));
+    ImgViewFile->setPixmap(drawRecordsViewPicture(ratio));
+    ImgViewEvnt->setPixmap(drawEventsViewPicture(ratio));
+    imgDevice->setPixmap(drawDevicePicture(ratio));
+    const QCursor hand = handCursor(ratio, m_windowSystem->takesHotSpotsInDevicePixels());
+    for (QWidget* clickable : std::initializer_list<QWidget*> {PicStart, PicAbort, PicClose, cmdBrowse, ImgViewFile,
+                                                               ImgViewEvnt})
+        clickable->setCursor(hand);
 }
 
 // Windowless controls (labels, images, lines) lie below the windowed ones of the
@@ -467,6 +447,10 @@ void frmMainWin::showEvent(QShowEvent* event)
     if (m_placed)
         return;
     m_placed = true;
+    followDevicePixelRatio(*this, [this] { drawPictures(); });
+    // Where windows cannot be placed from code, the window system places this one.
+    if (!m_windowSystem->placesWindows())
+        return;
     if (const QScreen* display = screen()) {
         const QRect area = display->geometry();
         move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
@@ -613,6 +597,8 @@ void frmMainWin::PicStart_Click()
     PicStart->show();
     PicAbort->hide();
     m_running = false;
+    if (m_reprobeAfterRun)
+        reprobePorts();
     if (m_closePending) {
         m_closePending = false;
         close();
@@ -682,16 +668,24 @@ void frmMainWin::cmbProcess_Click()
     m_records->clear();
 }
 
+void frmMainWin::setWindowSystem(std::unique_ptr<WindowSystem> windowSystem)
+{
+    m_windowSystem = windowSystem ? std::move(windowSystem) : std::make_unique<QtWindowSystem>();
+}
+
 void frmMainWin::lblTitleBar_MouseDown(const QMouseEvent& event)
 {
     const QPointF position = event.position() * kTwipsPerPixel;
     intDragX = roundToInt16(position.x());
     intDragY = roundToInt16(position.y());
+    // Where moves from code are ignored, the window system drags the window.
+    m_systemMove = event.buttons() == Qt::LeftButton && !m_windowSystem->placesWindows() && windowHandle()
+        && m_windowSystem->startSystemMove(*windowHandle());
 }
 
 void frmMainWin::lblTitleBar_MouseMove(const QMouseEvent& event)
 {
-    if (event.buttons() != Qt::LeftButton)
+    if (event.buttons() != Qt::LeftButton || m_systemMove)
         return;
     const QPointF position = event.position() * kTwipsPerPixel;
     const float left = static_cast<float>(x() * kTwipsPerPixel) + static_cast<float>(position.x()) - intDragX;
@@ -711,18 +705,21 @@ void frmMainWin::ComboBox_KeyUp(QComboBox& combo, const QKeyEvent& event)
 {
     if (event.key() != Qt::Key_Delete || event.isAutoRepeat() || combo.count() == 0)
         return;
+    const int before = combo.currentIndex();
     if (&combo == cmbProcess)
         setProcessIndex(0);
     else
         combo.setCurrentIndex(0);
+    if (&combo == cmbPort && before != 0)
+        cmbPort_Change();
     if (combo.currentText() != combo.itemText(0))
         combo.setEditText(combo.itemText(0));
 }
 
-void frmMainWin::sendTab()
+void frmMainWin::sendTab(bool forward)
 {
     QMetaObject::invokeMethod(
-        this, [this] { focusNextPrevChild(true); }, Qt::QueuedConnection);
+        this, [this, forward] { focusNextPrevChild(forward); }, Qt::QueuedConnection);
 }
 
 bool frmMainWin::receivesKeysFirst(const QObject* watched) const
@@ -733,7 +730,7 @@ bool frmMainWin::receivesKeysFirst(const QObject* watched) const
 
 QComboBox* frmMainWin::typingGuardedCombo(const QObject* watched) const
 {
-    for (QComboBox* combo : {cmbPort, cmbBaud, cmbProcess})
+    for (QComboBox* combo : std::initializer_list<QComboBox*> {cmbPort, cmbBaud, cmbProcess})
         if (watched == combo || watched == combo->lineEdit())
             return combo;
     return nullptr;
@@ -766,6 +763,8 @@ bool frmMainWin::eventFilter(QObject* watched, QEvent* event)
         const auto& mouse = static_cast<const QMouseEvent&>(*event);
         if (watched == lblTitleBar && event->type() != QEvent::MouseButtonRelease)
             lblTitleBar_MouseDown(mouse);
+        else if (watched == lblTitleBar)
+            m_systemMove = false;
         // The middle button pastes the selection on X11: typing by another road.
         if (mouse.button() == Qt::MiddleButton && typingGuardedCombo(watched))
             return true;
@@ -779,8 +778,9 @@ bool frmMainWin::eventFilter(QObject* watched, QEvent* event)
             lblTitleBar_MouseMove(static_cast<const QMouseEvent&>(*event));
         break;
     case QEvent::FocusIn:
+        // Reached backwards, a list passes the focus on backwards.
         if (watched == lstEvents || watched == lstRecords)
-            sendTab();
+            sendTab(static_cast<const QFocusEvent&>(*event).reason() != Qt::BacktabFocusReason);
         break;
     default:
         break;

@@ -6,12 +6,14 @@
 #include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
 
+#include <QKeySequence>
+#include <QList>
 #include <QPoint>
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
-#include <optional>
 
 class QCloseEvent;
 class QComboBox;
@@ -25,9 +27,12 @@ class QStringListModel;
 namespace ql {
 
 class ClickLabel;
+class DeviceWatcher;
 class FlatFrame;
+class ListOpeningComboBox;
 class PictureBox;
 class RecordList;
+class WindowSystem;
 
 // Twips per logical pixel, the scale of the window's design.
 inline constexpr int kTwipsPerPixel = 15;
@@ -52,9 +57,25 @@ public:
     // the PC->HHC direction, and the list of the ports that open now.
     void Form_Load(const QString& argumentText = {});
 
-    // The devices behind the port numbers, named in the tooltips of cmbPort's
-    // entries. Give it before Form_Load.
+    // The devices behind the port numbers, named in the tooltips of cmbPort. Give
+    // it before Form_Load.
     void setPortNames(PortMap ports) { m_portNames = std::move(ports); }
+    // Lists the devices afresh at every probe, for the serial control too; it
+    // replaces the names given above.
+    void setPortLister(std::function<PortMap()> lister) { m_listPorts = std::move(lister); }
+    // Probes the ports again whenever devices come or go in the directory.
+    void watchDevices(const QString& directory);
+
+    // A null window system gets Qt's own.
+    void setWindowSystem(std::unique_ptr<WindowSystem> windowSystem);
+
+    // The keys that stand for the clickable commands.
+    static const QList<QKeySequence> kStartKeys;
+    static const QList<QKeySequence> kAbortKeys;
+    static const QList<QKeySequence> kBrowseKeys;
+    static const QList<QKeySequence> kViewKeys;
+    static const QList<QKeySequence> kHelpKeys;
+    static const QList<QKeySequence> kCloseKeys;
 
     // Whether the Start command is running, a transfer included.
     bool isRunning() const { return m_running; }
@@ -116,12 +137,24 @@ private:
     void ComboBox_KeyUp(QComboBox& combo, const QKeyEvent& event);
 
     void probePorts();
+    // Probes again, keeping the selected device selected where it is still there;
+    // during a run, once the run has ended.
+    void reprobePorts();
+    void showPortDevice();
+    void cmbPort_Change();
     // Closes the port if it is open; a failure changes nothing.
     void releasePort() noexcept;
-    QString portToolTip(qint16 number) const;
 
-    // What a Tab keystroke does, run once the current event has been handled.
-    void sendTab();
+    // Draws the pictures and the hand pointer at the screen's device pixel ratio,
+    // when that has changed.
+    void drawPictures();
+
+    void createShortcuts();
+    void nameControls();
+
+    // What a Tab keystroke (or Shift+Tab, backwards) does, run once the current
+    // event has been handled.
+    void sendTab(bool forward = true);
     bool receivesKeysFirst(const QObject* watched) const;
     QComboBox* typingGuardedCombo(const QObject* watched) const;
 
@@ -151,7 +184,7 @@ private:
     QListView* lstRecords = nullptr;
     QWidget* Line1 = nullptr;
     QWidget* Line2 = nullptr;
-    QComboBox* cmbPort = nullptr;
+    ListOpeningComboBox* cmbPort = nullptr;
     QComboBox* cmbBaud = nullptr;
     QComboBox* cmbProcess = nullptr;
     QLineEdit* txtStop = nullptr;
@@ -164,7 +197,10 @@ private:
     std::unique_ptr<SerialControl> MSCommI;
     std::unique_ptr<FileDialog> comFile;
     TransferState m_transferState;
-    std::optional<PortMap> m_portNames;
+    PortMap m_portNames;
+    std::function<PortMap()> m_listPorts;
+    DeviceWatcher* m_deviceWatcher = nullptr;
+    std::unique_ptr<WindowSystem> m_windowSystem;
 
     bool m_running = false;
     // A close asked for while a transfer runs waits for the run to end.
@@ -172,12 +208,18 @@ private:
 
     qint16 intDragX = 0;
     qint16 intDragY = 0;
+    // The window system moves the window until the button is released.
+    bool m_systemMove = false;
+
+    qreal m_picturesRatio = 0.0;
+    bool m_reprobeAfterRun = false;
 
     bool m_placed = false;
     // Counts the operator's input events, so that a selection of cmbProcess can be
     // told apart from the index change that the same input has already handled.
     quint64 m_inputSerial = 0;
     quint64 m_processChangeSerial = 0;
+    quint64 m_portChangeSerial = 0;
 };
 
 } // namespace ql

@@ -38,9 +38,14 @@ int Main()
         box.exec();
         return kExitSecondInstance;
     }
-    const PortMap ports = PortMap::fromSystem();
-    frmMainWin window(std::make_unique<SystemSerialControl>(ports), std::make_unique<QtFileDialog>());
-    window.setPortNames(ports);
+    auto serial = std::make_unique<SystemSerialControl>(PortMap());
+    SystemSerialControl& ports = *serial;
+    frmMainWin window(std::move(serial), std::make_unique<QtFileDialog>());
+    window.setPortLister([&ports] {
+        ports.setPorts(PortMap::fromSystem());
+        return ports.ports();
+    });
+    window.watchDevices(QStringLiteral("/dev"));
     window.Form_Load(argumentText(QCoreApplication::arguments()));
     window.show();
     return QApplication::exec();

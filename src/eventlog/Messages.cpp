@@ -32,6 +32,24 @@ QString writtenRecords(int count)
     return QStringLiteral("Written ") + QString::number(count) + QStringLiteral(" records");
 }
 
+QString portDevice(int number, const QString& device)
+{
+    return QStringLiteral("Com port ") + QString::number(number) + QStringLiteral(" is ") + device;
+}
+
+QString portsPermissionDenied(const QStringList& devices)
+{
+    return QStringLiteral("Permission denied on ") + devices.join(QStringLiteral(", "))
+        + QStringLiteral(": join the dialout group (sudo usermod -aG dialout $USER), then log out and back in . . .");
+}
+
+QString portsInUse(const QStringList& devices)
+{
+    return devices.join(QStringLiteral(", "))
+        + (devices.size() == 1 ? QStringLiteral(" is in use by another program . . .")
+                               : QStringLiteral(" are in use by other programs . . ."));
+}
+
 QString recordHoldsProtocolCharacter(int number, const QString& character)
 {
     return QStringLiteral("Record ") + QString::number(number) + QStringLiteral(" contains the protocol character \"")

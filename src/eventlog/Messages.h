@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Every text the program posts to the event list, each defined once and verbatim.
 namespace ql::msg {
@@ -58,5 +59,14 @@ QString recordHoldsProtocolCharacter(int number, const QString& character);
 QString previousFileKept(const QString& path);
 // Where received records went when the data file could not take them.
 QString recordsRecovered(const QString& path);
+
+// Which device a port number stands for, and why none could be opened.
+// "Com port " N " is " followed by the device path and what the system says of it.
+QString portDevice(int number, const QString& device);
+inline const QString kNoSerialDevice = QStringLiteral("No serial device is present . . .");
+// The devices refused, then how to be let in.
+QString portsPermissionDenied(const QStringList& devices);
+// The devices another program holds open.
+QString portsInUse(const QStringList& devices);
 
 } // namespace ql::msg

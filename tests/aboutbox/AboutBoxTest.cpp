@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,15 @@ QString expectedDescription()
             "happens to the computer. Any kind of enhancement requested or bug reported will be "
             "appreciated and will be considered for its new version and next releases. Any new utility "
             "concept suggested by users will also be taken into consideration. ");
+}
+
+TEST_F(AboutBoxTest, BelongsToTheMainWindowSoThatWindowSystemsKeepItOverIt)
+{
+    m_mainWindow.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_mainWindow));
+    const frmHelpAbout& box = openBox();
+    ASSERT_NE(box.windowHandle(), nullptr);
+    EXPECT_EQ(box.windowHandle()->transientParent(), m_mainWindow.windowHandle());
 }
 
 TEST_F(AboutBoxTest, ShowsStatementCreditAndDisclaimer)
