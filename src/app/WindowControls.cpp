@@ -51,7 +51,9 @@ protected:
 
 void LeftClick::press(const QMouseEvent& event)
 {
-    if (event.button() == Qt::LeftButton)
+    // The second press of a double click is no new click: on the Start/Abort spot
+    // it would abort the run just begun, or begin a run just aborted.
+    if (event.button() == Qt::LeftButton && event.type() != QEvent::MouseButtonDblClick)
         m_pressed = true;
 }
 

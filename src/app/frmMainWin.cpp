@@ -233,9 +233,9 @@ void frmMainWin::Form_Load(const QString& argumentText)
     setWindowTitle(kAppTitle + QLatin1Char(' ') + VersionText());
     lblTitleBar->setText(shownCaption(QStringLiteral("\r\n   ") + windowTitle()));
 
-    m_transferState.strBeginChar = QStringLiteral("^");
-    m_transferState.strEndChar = QStringLiteral("$");
-    m_transferState.strSepChar = QStringLiteral("@");
+    m_transferState.strBeginChar = kBeginChar;
+    m_transferState.strEndChar = kEndChar;
+    m_transferState.strSepChar = kSepChar;
 
     // Fields stand as given: no trimming, unquoting or change of case.
     const QStringList fields = argumentText.isEmpty() ? QStringList() : argumentText.split(QLatin1Char('#'));

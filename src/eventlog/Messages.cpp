@@ -66,4 +66,14 @@ QString recordsRecovered(const QString& path)
     return QStringLiteral("The received records were written to ") + path;
 }
 
+QString instanceLockUnavailable(const QString& reason)
+{
+    return QStringLiteral("Single-instance lock not taken, a second copy will not be refused: ") + reason;
+}
+
+QString unusableCommandLinePath(const QString& shown)
+{
+    return QStringLiteral("Command line file name not used, it is not valid text here: ") + shown;
+}
+
 } // namespace ql::msg

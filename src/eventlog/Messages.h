@@ -69,4 +69,11 @@ QString portsPermissionDenied(const QStringList& devices);
 // The devices another program holds open.
 QString portsInUse(const QStringList& devices);
 
+// Start-up notes, when the program starts all the same.
+// "Single-instance lock not taken, a second copy will not be refused: " followed by why.
+QString instanceLockUnavailable(const QString& reason);
+// "Command line file name not used, it is not valid text here: " followed by the
+// name as shown.
+QString unusableCommandLinePath(const QString& shown);
+
 } // namespace ql::msg

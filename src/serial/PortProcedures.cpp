@@ -51,16 +51,18 @@ void CloseSerialPort(SerialControl& MSCommI)
     }
 }
 
-bool SendPaced(SerialControl& MSCommI, const QString& text, qint16 delayMs, int stallMs)
+bool SendPaced(SerialControl& MSCommI, const QString& text, qint16 delayMs, int stallMs, PortWaits* waits)
 {
     try {
         const qint16 length = checkedInt16(text.size());
         for (qint16 position = 0; position < length; ++position) {
-            // Busy on purpose: the next character goes only once the last one has left.
+            // The next character goes only once the last one has left.
             const auto stallEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(stallMs);
             while (MSCommI.OutBufferCount() != 0) {
                 if (std::chrono::steady_clock::now() >= stallEnd)
                     return false;
+                if (waits)
+                    waits->block(PortEvent::OutputSent, stallEnd);
             }
             if (delayMs != 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));

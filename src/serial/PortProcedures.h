@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/PortWaits.h"
 #include "serial/SerialControl.h"
 
 #include <QString>
@@ -26,9 +27,10 @@ void CloseSerialPort(SerialControl& MSCommI);
 inline constexpr int kSendPacedStallMs = 3000;
 
 // Writes the text one character at a time, each after the transmit queue has
-// emptied, without yielding to the window system. Reports nothing; returns true
-// only when every character of the text was handed to Output.
+// emptied, without yielding to the window system: polling without pause, or
+// blocking in `waits` when given. Reports nothing; returns true only when every
+// character of the text was handed to Output.
 bool SendPaced(SerialControl& MSCommI, const QString& text, qint16 delayMs,
-               int stallMs = kSendPacedStallMs);
+               int stallMs = kSendPacedStallMs, PortWaits* waits = nullptr);
 
 } // namespace ql

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/LineSettings.h"
+#include "serial/PortWaits.h"
 
 #include <chrono>
 #include <cstddef>
@@ -77,6 +78,11 @@ public:
     // Takes up to `max` received bytes, none when none waits. The bytes stay valid
     // until the next call on this device.
     std::string_view read(std::size_t max);
+
+    // Blocks until the event may have happened, the deadline passed or `wakeHandle`
+    // became readable (-1: none); true when the wake handle woke it. Output counts
+    // as sent once what is queued should have reached the wire at the line rate.
+    bool await(PortEvent event, qintptr wakeHandle, std::chrono::steady_clock::time_point deadline);
 
     // Lets what is still queued reach the device for as long as the device keeps
     // taking it, then gives the device back as the open found it: line settings,

@@ -32,6 +32,8 @@ constexpr std::size_t kReadChunk = 4096;
 constexpr int kDrainPollMs = 5;
 // The longest a count of a full output queue waits for room.
 constexpr timespec kFullQueueWait {0, 250'000};
+// How often a blocking wait looks whether the system has room for output it refused.
+constexpr auto kBacklogLook = std::chrono::milliseconds(2);
 
 std::string osText(int error)
 {
@@ -468,6 +470,58 @@ void SerialDevice::release(Leftover leftover) noexcept
     m_inPos = 0;
     m_out.resize(0);
     m_outPos = 0;
+}
+
+namespace {
+
+// The time one character takes on the line as the driver has it set.
+std::chrono::nanoseconds characterTime(int fd)
+{
+    termios2 tio {};
+    if (retryIoctl(fd, TCGETS2, &tio) != 0 || tio.c_ospeed == 0)
+        return std::chrono::milliseconds(1);
+    const tcflag_t size = tio.c_cflag & CSIZE;
+    const double dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    const double stopBits = (tio.c_cflag & CSTOPB) == 0 ? 1 : size == CS5 ? 1.5 : 2;
+    const double bits = 1 + dataBits + ((tio.c_cflag & PARENB) != 0 ? 1 : 0) + stopBits;
+    return std::chrono::nanoseconds(static_cast<qint64>(bits * 1e9 / tio.c_ospeed));
+}
+
+} // namespace
+
+bool SerialDevice::await(PortEvent event, qintptr wakeHandle, Clock::time_point deadline)
+{
+    const int fd = static_cast<int>(m_handle);
+    if (fd < 0)
+        return false;
+    auto timeout = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+    short wanted = POLLIN;
+    if (event == PortEvent::Input) {
+        if (m_inPos < m_in.size())
+            return false;
+    } else {
+        int kernelQueued = 0;
+        retryIoctl(fd, TIOCOUTQ, &kernelQueued);
+        const qint64 queued = (m_out.size() - m_outPos) + std::max(kernelQueued, 0);
+        if (queued == 0)
+            return false;
+        // No event tells that the line has sent a character: sleep for the time the
+        // queue needs at the line rate. What the system had no room for waits behind
+        // a full buffer of its own, so a look now and then keeps the line busy.
+        wanted = 0;
+        const std::chrono::nanoseconds lineTime = queued * characterTime(fd);
+        timeout = std::min(timeout, m_outPos < m_out.size() ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook)
+                                                            : lineTime);
+    }
+    timeout = std::max(timeout, std::chrono::nanoseconds(0));
+    const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timespec wait {static_cast<time_t>(wholeSeconds.count()), static_cast<long>((timeout - wholeSeconds).count())};
+    pollfd fds[2] = {{fd, wanted, 0}, {static_cast<int>(wakeHandle), POLLIN, 0}};
+    const nfds_t count = wakeHandle >= 0 ? 2 : 1;
+    // A hang-up or an error wakes the wait too; the next look at the port reports it.
+    if (::ppoll(fds, count, &wait, nullptr) <= 0)
+        return false;
+    return count == 2 && (fds[1].revents & POLLIN) != 0;
 }
 
 } // namespace ql

@@ -197,6 +197,11 @@ void SystemSerialControl::setPorts(PortMap ports)
     m_impl->ports = std::move(ports);
 }
 
+bool SystemSerialControl::await(PortEvent event, qintptr wakeHandle, std::chrono::steady_clock::time_point deadline)
+{
+    return m_impl->device && m_impl->device->await(event, wakeHandle, deadline);
+}
+
 QString SystemSerialControl::devicePath() const
 {
     return m_impl->device ? QFile::decodeName(m_impl->device->path().c_str()) : QString();

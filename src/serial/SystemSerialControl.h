@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/PortMap.h"
+#include "serial/PortWaits.h"
 #include "serial/SerialControl.h"
 
 #include <chrono>
@@ -40,6 +41,10 @@ public:
 
     const PortMap& ports() const;
     void setPorts(PortMap ports);
+
+    // Blocks until the open port may have the event, the deadline passed or the
+    // wake handle became readable (true then); returns at once while closed.
+    bool await(PortEvent event, qintptr wakeHandle, std::chrono::steady_clock::time_point deadline);
 
     // The device the open port uses, empty while closed.
     QString devicePath() const;

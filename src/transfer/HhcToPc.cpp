@@ -6,6 +6,7 @@
 #include "serial/PortProcedures.h"
 #include "serial/SerialControl.h"
 #include "transfer/TransferHost.h"
+#include "transfer/TransferPacing.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWaits.h"
 
@@ -13,15 +14,15 @@ namespace ql {
 
 namespace {
 
-void awaitBeginRequest(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+void awaitBeginRequest(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state)
 {
-    ProgressDots dots(host);
+    pacing.startWait(WaitKind::Handshake);
     for (;;) {
-        host.YieldToWindows();
+        pacing.nextPass();
         const QString received = MSCommI.Input();
         // The time-out is tested first: a request read in the pass of the last dot
         // comes too late.
-        if (dots.countPass())
+        if (pacing.waitExpired())
             throw deviceNotResponding();
         if (received == state.strBeginChar)
             return;
@@ -30,11 +31,12 @@ void awaitBeginRequest(TransferHost& host, SerialControl& MSCommI, const Transfe
 
 // Reads one record into `record`; returns the separator or end character that ended it.
 // Only Abort or a failing port ends a silent device.
-QString receiveRecord(TransferHost& host, SerialControl& MSCommI, const TransferState& state,
+QString receiveRecord(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state,
                       QString& record)
 {
+    pacing.startWait(WaitKind::Record);
     for (;;) {
-        host.YieldToWindows();
+        pacing.nextPass();
         if (MSCommI.InBufferCount() == 0)
             continue;
         const QString received = MSCommI.Input();
@@ -54,7 +56,7 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
         host.postMessage(msg::startedHhc2Pc(currentTimeText()));
         host.postMessage(msg::configuredPort(MSCommI.Settings()));
         host.postMessage(msg::kWaitingBeginRequest);
-        awaitBeginRequest(host, MSCommI, state);
+        awaitBeginRequest(host.pacing(), MSCommI, state);
 
         RecordList& lstRecords = host.records();
         lstRecords.clear();
@@ -66,7 +68,7 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
         qint16 count = 0;
         for (;;) {
             QString record;
-            const QString ending = receiveRecord(host, MSCommI, state, record);
+            const QString ending = receiveRecord(host.pacing(), MSCommI, state, record);
             count = incrementInt16(count);
             lstRecords.append(record);
             host.showStatus(QString::number(count));

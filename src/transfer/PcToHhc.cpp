@@ -7,6 +7,7 @@
 #include "serial/SerialControl.h"
 #include "transfer/SendChecks.h"
 #include "transfer/TransferHost.h"
+#include "transfer/TransferPacing.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWaits.h"
 
@@ -16,41 +17,39 @@ namespace ql {
 
 namespace {
 
-// Passes of the drain wait before each record.
-constexpr qint32 kDrainPasses = 12345;
-
 const QString kRecordsRemaining = QStringLiteral(" records remaining");
 
-void awaitAnswer(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+void awaitAnswer(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state)
 {
-    ProgressDots dots(host);
+    pacing.startWait(WaitKind::Handshake);
     for (;;) {
         // With no window left there is nobody to abort the wait, so go on.
-        if (host.YieldToWindows() == 0)
+        if (!pacing.nextPass())
             return;
         if (MSCommI.Input() == state.strBeginChar)
             return;
-        if (dots.countPass())
+        if (pacing.waitExpired())
             throw deviceNotResponding();
     }
 }
 
-void awaitEmptyTransmitQueue(TransferHost& host, SerialControl& MSCommI)
+void awaitEmptyTransmitQueue(TransferPacing& pacing, SerialControl& MSCommI)
 {
-    for (qint32 passes = 1;; ++passes) {
-        host.YieldToWindows();
-        if (passes > kDrainPasses)
+    pacing.startWait(WaitKind::Drain);
+    for (;;) {
+        pacing.nextPass();
+        if (pacing.waitExpired())
             throw deviceNotResponding();
         if (MSCommI.OutBufferCount() == 0)
             return;
     }
 }
 
-void sendRecord(SerialControl& MSCommI, const QString& record)
+void sendRecord(TransferPacing& pacing, SerialControl& MSCommI, const QString& record)
 {
     // Positions are 16-bit: a longer record cannot go out whole, so none of it goes.
     checkedInt16(record.size());
-    if (SendPaced(MSCommI, record, 0))
+    if (SendPaced(MSCommI, record, 0, kSendPacedStallMs, pacing.characterWaits()))
         return;
     // A separator after a partial record would corrupt the device's data. A port
     // that failed or was closed reports its own reason on the next read.
@@ -75,12 +74,12 @@ void RunPcToHhc(TransferHost& host, SerialControl& MSCommI, const TransferState&
         host.postMessage(msg::kSentBeginRequest);
         host.postMessage(msg::kWaitingResponse);
         MSCommI.setOutput(state.strBeginChar);
-        awaitAnswer(host, MSCommI, state);
+        awaitAnswer(host.pacing(), MSCommI, state);
         host.postMessage(msg::kGotResponse);
         host.postMessage(msg::kSendingData);
         for (qint16 k = 0; k < n; ++k) {
-            awaitEmptyTransmitQueue(host, MSCommI);
-            sendRecord(MSCommI, records.at(k));
+            awaitEmptyTransmitQueue(host.pacing(), MSCommI);
+            sendRecord(host.pacing(), MSCommI, records.at(k));
             MSCommI.setOutput(k != n - 1 ? state.strSepChar : state.strEndChar);
             host.showStatus(QString::number(n - k - 1) + kRecordsRemaining);
         }

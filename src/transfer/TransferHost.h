@@ -2,6 +2,7 @@
 
 #include "eventlog/MessagePoster.h"
 #include "serial/PortProcedures.h"
+#include "transfer/TransferPacing.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -28,6 +29,12 @@ public:
     virtual QString fileText() const = 0;    // txtFile
     virtual QString processText() const = 0; // cmbProcess
     virtual RecordList& records() = 0;        // lstRecords
+
+    // How the transfers wait: the window's pass counting unless the host brings its own.
+    virtual TransferPacing& pacing() { return m_windowPacing; }
+
+private:
+    WindowPacing m_windowPacing {*this};
 };
 
 } // namespace ql

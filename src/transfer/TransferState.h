@@ -8,6 +8,12 @@ namespace ql {
 inline const QString kPcToHhc = QStringLiteral("PC->HHC");
 inline const QString kHhcToPc = QStringLiteral("HHC->PC");
 
+// The protocol characters the window sets at load: begin request and its answer,
+// end of transmission, record separator.
+inline const QString kBeginChar = QStringLiteral("^");
+inline const QString kEndChar = QStringLiteral("$");
+inline const QString kSepChar = QStringLiteral("@");
+
 // The five text fields of the main window that the transfers use.
 struct TransferState {
     QString strPc2HhcFile;

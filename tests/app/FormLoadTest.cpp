@@ -80,27 +80,39 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandLineCase {"#", "", ""}));
 
 struct ArgumentsCase {
-    QStringList arguments;
+    QByteArrayList arguments;
     QString text;
+    QStringList unusable;
 };
+
+void PrintTo(const ArgumentsCase& c, std::ostream* out)
+{
+    *out << '"' << c.arguments.mid(1).join(' ').toStdString() << '"';
+}
 
 class ArgumentText : public ::testing::TestWithParam<ArgumentsCase> {};
 
-TEST_P(ArgumentText, JoinsTheArgumentsAfterTheProgramWithOneBlank)
+// The file named is the file used: a name no file here can carry is not replaced
+// by a look-alike.
+TEST_P(ArgumentText, JoinsTheArgumentsAfterTheProgramAndDecodesThemAsFileNames)
 {
-    EXPECT_EQ(argumentText(GetParam().arguments), GetParam().text);
+    const auto [text, unusable] = argumentText(GetParam().arguments);
+    EXPECT_EQ(text, GetParam().text);
+    EXPECT_EQ(unusable, GetParam().unusable);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ArgumentText,
-    ::testing::Values(ArgumentsCase {{QStringLiteral("quorvalink")}, QString()},
-                      ArgumentsCase {{QStringLiteral("quorvalink"), QStringLiteral("send.txt#recv.txt")},
-                                     QStringLiteral("send.txt#recv.txt")},
-                      ArgumentsCase {{QStringLiteral("quorvalink"), QStringLiteral("my"),
-                                      QStringLiteral("dir/Data File.txt#x"), QStringLiteral("y.txt")},
-                                     QStringLiteral("my dir/Data File.txt#x y.txt")},
-                      ArgumentsCase {{QStringLiteral("quorvalink"), QString(), QStringLiteral("#b")},
-                                     QStringLiteral(" #b")}));
+    ::testing::Values(ArgumentsCase {{"quorvalink"}, QString(), {}},
+                      ArgumentsCase {{"quorvalink", "send.txt#recv.txt"}, QStringLiteral("send.txt#recv.txt"), {}},
+                      ArgumentsCase {{"quorvalink", "my", "dir/Data File.txt#x", "y.txt"},
+                                     QStringLiteral("my dir/Data File.txt#x y.txt"), {}},
+                      ArgumentsCase {{"quorvalink", "", "#b"}, QStringLiteral(" #b"), {}},
+                      ArgumentsCase {{"quorvalink", "d\xc3\xa9j\xc3\xa0.txt#\xe2\x82\xac"}, QStringLiteral(u"déjà.txt#€"), {}},
+                      ArgumentsCase {{"quorvalink", "o\xffx.txt#recv.txt"}, QStringLiteral("#recv.txt"),
+                                     {QStringLiteral(u"o\uFFFDx.txt")}},
+                      ArgumentsCase {{"quorvalink", "send.txt#\xc3("}, QStringLiteral("send.txt#"),
+                                     {QStringLiteral(u"\uFFFD(")}}));
 
 // Ports open only where the set says; selecting a number in `unselectable` fails.
 void scriptPorts(FakeSerialControl& serial, std::set<int> openable, std::set<int> unselectable)

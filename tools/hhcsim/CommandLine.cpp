@@ -186,7 +186,7 @@ QString usageText()
         "  --hangup-after K     hang up the line after K records sent or received; the\n"
         "                       link then points at a fresh line\n"
         "  --slow-read-us N     read one byte at a time, N microseconds apart\n"
-        "  --baud N             pace the bytes the device sends to N baud (N/10 a second)\n"
+        "  --baud N             pace the line to N baud (N/10 characters a second) both ways\n"
         "\n"
         "Events are printed to standard error, one a line. SIGINT or SIGTERM ends the\n"
         "device and removes the link. Exit status: 0 done, 1 the device could not run,\n"

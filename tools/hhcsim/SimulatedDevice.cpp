@@ -143,6 +143,7 @@ bool SimulatedDevice::serveOpenPort()
     m_received.clear();
     m_sent.clear();
     m_paceNext = {};
+    m_readLineFree = {};
     emitText(DeviceEvent::Kind::PortOpened, QStringLiteral("PC opened the port"));
 
     switch (awaitStart(m_options.mode != Mode::Receive)) {
@@ -466,10 +467,12 @@ SimulatedDevice::Io SimulatedDevice::takeInput(QByteArray& chunk, bool closeFirs
         if (ready != Io::Ok)
             return ready;
         char buffer[4096];
-        const ssize_t n = ::read(m_port->master(), buffer, slow.count() > 0 ? 1 : sizeof buffer);
+        const ssize_t n = ::read(m_port->master(), buffer, slow.count() > 0 ? 1 : readAllowance());
         if (n > 0) {
             chunk.append(buffer, n);
             m_received.append(buffer, n);
+            if (m_options.faults.baud > 0)
+                return paceRead(n);
             return pause(slow, false);
         }
         // The master reads EIO once nobody holds the port and its last bytes are read.
@@ -480,21 +483,38 @@ SimulatedDevice::Io SimulatedDevice::takeInput(QByteArray& chunk, bool closeFirs
     }
 }
 
+namespace {
+
+// A UART takes this many characters ahead of the line, as a 16550's FIFO does.
+constexpr qint64 kLineFifo = 16;
+// A paced line keeps its schedule through a hold-up this short (the device thread
+// waiting for the processor), so that the line rate holds on a busy machine;
+// after a longer pause the line stood idle and starts afresh.
+constexpr auto kCatchUp = std::chrono::milliseconds(100);
+
+std::chrono::nanoseconds characterTime(int baud)
+{
+    return std::chrono::nanoseconds(10'000'000'000LL / baud);
+}
+
+} // namespace
+
 SimulatedDevice::Io SimulatedDevice::writeBytes(const QByteArray& bytes)
 {
     const qsizetype size = bytes.size();
     const int baud = m_options.faults.baud;
     const auto interval = std::chrono::nanoseconds(baud > 0 ? 10'000'000'000LL / baud : 0);
-    auto start = std::max(Clock::now(), m_paceNext);
+    const auto now = Clock::now();
+    auto start = now - m_paceNext < kCatchUp ? m_paceNext : now;
     qsizetype done = 0;
     while (done < size) {
         qsizetype allowed = size - done;
         if (baud > 0) {
-            const auto now = Clock::now();
-            const qsizetype due = now < start ? 0 : std::min<qsizetype>((now - start) / interval + 1, size);
+            const auto at = Clock::now();
+            const qsizetype due = at < start ? 0 : std::min<qsizetype>((at - start) / interval + 1, size);
             allowed = due - done;
             if (allowed <= 0) {
-                const Io io = pause(start + done * interval - now, true);
+                const Io io = pause(start + done * interval - at, true);
                 if (io != Io::Ok)
                     return io;
                 continue;
@@ -518,6 +538,31 @@ SimulatedDevice::Io SimulatedDevice::writeBytes(const QByteArray& bytes)
     }
     m_paceNext = start + size * interval;
     return Io::Ok;
+}
+
+size_t SimulatedDevice::readAllowance() const
+{
+    constexpr qint64 kChunk = 4096;
+    if (m_options.faults.baud <= 0)
+        return kChunk;
+    const auto interval = characterTime(m_options.faults.baud);
+    const auto owed = m_readLineFree - Clock::now();
+    qint64 allowance = kLineFifo;
+    if (owed.count() > 0)
+        allowance -= (owed + interval - std::chrono::nanoseconds(1)) / interval;
+    else if (-owed < kCatchUp)
+        allowance += -owed / interval; // what reached the device while it was held up
+    return static_cast<size_t>(std::clamp<qint64>(allowance, 1, kChunk));
+}
+
+SimulatedDevice::Io SimulatedDevice::paceRead(qint64 count)
+{
+    // The PC's characters reach the device no faster than the line carries them:
+    // the device takes them as a sending UART lets them go, a FIFO ahead of the wire.
+    const auto interval = characterTime(m_options.faults.baud);
+    const auto now = Clock::now();
+    m_readLineFree = (now - m_readLineFree < kCatchUp ? m_readLineFree : now) + count * interval;
+    return pause(m_readLineFree - (kLineFifo - 1) * interval - now, false);
 }
 
 SimulatedDevice::Io SimulatedDevice::pause(std::chrono::nanoseconds duration, bool watchClose)

@@ -33,7 +33,8 @@ struct Faults {
     int hangupAfter = -1;
     // Pause after every byte read, one byte per read.
     std::chrono::microseconds slowReadPerByte {0};
-    // Pace every byte written to this rate, ten bits a character. 0: unpaced.
+    // Pace the line to this rate, ten bits a character: every byte written, and the
+    // PC's bytes taken. 0: unpaced.
     int baud = 0;
 };
 
@@ -127,6 +128,8 @@ private:
     Io takeInput(QByteArray& chunk, bool closeFirst, const Clock::time_point* deadline);
     Io writeBytes(const QByteArray& bytes);
     Io pause(std::chrono::nanoseconds duration, bool watchClose);
+    size_t readAllowance() const;
+    Io paceRead(qint64 count);
     Io sendNoiseThen(char c);
     void hangUp(const QString& why);
     bool stopRequested() const;
@@ -147,6 +150,7 @@ private:
     QByteArray m_received;
     QByteArray m_sent;
     Clock::time_point m_paceNext {};
+    Clock::time_point m_readLineFree {}; // when the PC's characters taken so far are all through
 };
 
 } // namespace ql::hhcsim

@@ -1,0 +1,311 @@
+// The command-line program as a script runs it, against the simulated device on a
+// pseudo-terminal pair: the processor time it takes while a silent device keeps it
+// waiting, its throughput and processor time on a line paced at 115200 baud, its
+// unpaced throughput with 32767 records of 40 characters, and its peak memory.
+// The program's own use is measured on the child process (wait4), so that the
+// simulated device, which runs in this process, is not counted.
+//
+//   cli_bench [silent-seconds]   (default 30)
+
+#include "Measure.h"
+#include "hhcsim/DataFile.h"
+#include "hhcsim/SimulatedDevice.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using ql::bench::Clock;
+using ql::bench::seconds;
+using ql::hhcsim::DeviceEvent;
+
+constexpr int kLineBaud = 115200;
+constexpr double kLineCharsPerSecond = kLineBaud / 10.0;
+constexpr int kPacedRecords = 5000;
+constexpr int kUnpacedRecords = 32767;
+constexpr int kRecordLength = 40;
+
+constexpr double kTargetSilentCpu = 0.02;
+constexpr double kTargetPacedShare = 0.97;
+constexpr double kTargetPacedCpu = 0.10;
+constexpr long kTargetPeakKb = 30 * 1024;
+
+QByteArrayList makeRecords(int count)
+{
+    QByteArrayList records;
+    records.reserve(count);
+    for (int k = 0; k < count; ++k) {
+        QByteArray record(kRecordLength, Qt::Uninitialized);
+        for (int i = 0; i < kRecordLength; ++i)
+            record[i] = static_cast<char>('A' + (k + i) % 26);
+        records.append(record);
+    }
+    return records;
+}
+
+qint64 wireBytes(const QByteArrayList& records)
+{
+    qint64 total = 0;
+    for (const QByteArray& record : records)
+        total += record.size() + 1;
+    return total;
+}
+
+// A simulated device serving one session in a thread, the times of its events kept.
+class Device {
+public:
+    explicit Device(ql::hhcsim::DeviceOptions options)
+    {
+        options.once = true;
+        m_device = std::make_unique<ql::hhcsim::SimulatedDevice>(std::move(options), [this](const DeviceEvent& e) {
+            const auto now = Clock::now();
+            const std::lock_guard lock(m_mutex);
+            if (e.kind == DeviceEvent::Kind::SessionBegan)
+                m_began = now;
+            if (e.kind == DeviceEvent::Kind::RecordsReceived) {
+                m_received = now;
+                m_records = e.records;
+                m_complete = e.complete;
+            }
+            if (e.kind == DeviceEvent::Kind::Problem)
+                std::fprintf(stderr, "device: %s\n", qPrintable(e.text));
+        });
+        m_thread = std::thread([this] { m_device->run(); });
+    }
+    ~Device()
+    {
+        m_device->stop();
+        m_thread.join();
+    }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    // A paced line still carries what the program handed to the system when it ended.
+    void awaitReceived(std::chrono::seconds bound) const
+    {
+        const auto deadline = Clock::now() + bound;
+        while (Clock::now() < deadline) {
+            {
+                const std::lock_guard lock(m_mutex);
+                if (m_received)
+                    return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    // From the begin request to the end character's arrival, for records sent to it.
+    std::optional<double> receiveSeconds(const QByteArrayList& expected) const
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_began || !m_received || !m_complete || m_records != expected)
+            return std::nullopt;
+        return seconds(*m_received - *m_began);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::optional<Clock::time_point> m_began;
+    std::optional<Clock::time_point> m_received;
+    QByteArrayList m_records;
+    bool m_complete = false;
+    std::unique_ptr<ql::hhcsim::SimulatedDevice> m_device;
+    std::thread m_thread;
+};
+
+struct ChildRun {
+    int exitCode = -1;
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    long peakKb = 0;
+    std::string out;
+
+    double cpuShare() const { return wallSeconds > 0 ? cpuSeconds / wallSeconds : 0; }
+    // The characters per second the program's summary line gives.
+    double summaryRate() const
+    {
+        static const QRegularExpression rate(QStringLiteral("Summary: .* (\\d+) characters per second"));
+        const auto match = rate.match(QString::fromStdString(out));
+        return match.hasMatch() ? match.captured(1).toDouble() : 0;
+    }
+};
+
+ChildRun runCli(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    std::string program = QL_CLI_EXE;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    int out[2];
+    if (::pipe(out) != 0)
+        std::abort();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+
+    ChildRun run;
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        std::abort();
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        run.out.append(buffer, static_cast<size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    run.wallSeconds = seconds(Clock::now() - start);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec
+                     + usage.ru_stime.tv_usec * 1e-6;
+    run.peakKb = usage.ru_maxrss;
+    if (std::getenv("CLI_BENCH_DEBUG") || run.exitCode != 0)
+        std::fprintf(stderr, "quorvalink-cli ended with %d:\n%s", run.exitCode, run.out.c_str());
+    return run;
+}
+
+ql::hhcsim::DeviceOptions deviceOptions(const QString& link, ql::hhcsim::Mode mode, int baud)
+{
+    ql::hhcsim::DeviceOptions options;
+    options.linkPath = link;
+    options.mode = mode;
+    options.faults.baud = baud;
+    options.quiet = std::chrono::milliseconds(300);
+    return options;
+}
+
+struct Figures {
+    bool ok = false;
+    double rate = 0;
+    double cpu = 0;
+    long peakKb = 0;
+};
+
+Figures send(const QString& link, const QString& file, const QByteArrayList& records, int baud)
+{
+    Device device(deviceOptions(link, ql::hhcsim::Mode::Receive, baud));
+    const ChildRun run = runCli({"send", "--device", link.toStdString(), "--quiet", file.toStdString()});
+    device.awaitReceived(std::chrono::seconds(30));
+    const std::optional<double> transfer = device.receiveSeconds(records);
+    Figures figures;
+    figures.ok = run.exitCode == 0 && transfer.has_value();
+    figures.rate = transfer ? static_cast<double>(wireBytes(records)) / *transfer : 0;
+    figures.cpu = run.cpuShare();
+    figures.peakKb = run.peakKb;
+    return figures;
+}
+
+Figures receive(const QString& link, const QString& file, const QByteArrayList& records, int baud)
+{
+    ql::hhcsim::DeviceOptions options = deviceOptions(link, ql::hhcsim::Mode::Send, baud);
+    options.sendRecords = records;
+    Device device(options);
+    const ChildRun run = runCli({"receive", "--device", link.toStdString(), file.toStdString()});
+    QByteArrayList got;
+    QString error;
+    Figures figures;
+    figures.ok = run.exitCode == 0 && ql::hhcsim::readDataFile(file, got, error) && got == records;
+    figures.rate = run.summaryRate();
+    figures.cpu = run.cpuShare();
+    figures.peakKb = run.peakKb;
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int silentSeconds = argc > 1 ? std::atoi(argv[1]) : 30;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("hhc"));
+    const QString sendFile = dir.filePath(QStringLiteral("send.txt"));
+    const QString receiveFile = dir.filePath(QStringLiteral("received.txt"));
+    QString error;
+    long peak = 0;
+    bool met = true;
+
+    // A device that never answers: the handshake waits out the whole time-out.
+    {
+        const QByteArrayList records = makeRecords(10);
+        ql::hhcsim::writeDataFile(sendFile, records, error);
+        ql::hhcsim::DeviceOptions options = deviceOptions(link, ql::hhcsim::Mode::Receive, 0);
+        options.faults.noAnswer = true;
+        Device device(options);
+        const ChildRun run = runCli({"send", "--device", link.toStdString(), "--timeout",
+                                     std::to_string(silentSeconds), "--quiet", sendFile.toStdString()});
+        const bool ok = run.exitCode == 1 && run.wallSeconds >= silentSeconds;
+        std::printf("silent device, %d s handshake wait: %s  %.3f s of processor time in %.1f s: %.2f%% of a core  "
+                    "(target <= %.0f%%)\n",
+                    silentSeconds, ok ? "ok  " : "FAIL", run.cpuSeconds, run.wallSeconds, 100 * run.cpuShare(),
+                    100 * kTargetSilentCpu);
+        met = met && ok && run.cpuShare() <= kTargetSilentCpu;
+        peak = std::max(peak, run.peakKb);
+    }
+
+    // A line paced at 115200 baud both ways.
+    {
+        const QByteArrayList records = makeRecords(kPacedRecords);
+        ql::hhcsim::writeDataFile(sendFile, records, error);
+        std::printf("paced at %d baud (%.0f chars/s), %d records of %d characters:\n", kLineBaud, kLineCharsPerSecond,
+                    kPacedRecords, kRecordLength);
+        for (const bool sending : {true, false}) {
+            const Figures f = sending ? send(link, sendFile, records, kLineBaud)
+                                      : receive(link, receiveFile, records, kLineBaud);
+            const double share = f.rate / kLineCharsPerSecond;
+            std::printf("  %s %s  %7.0f chars/s  %5.1f%% of the line rate (target >= %.0f%%)  processor %4.1f%% of a "
+                        "core (target <= %.0f%%)\n",
+                        sending ? "PC->HHC" : "HHC->PC", f.ok ? "ok  " : "FAIL", f.rate, 100 * share,
+                        100 * kTargetPacedShare, 100 * f.cpu, 100 * kTargetPacedCpu);
+            met = met && f.ok && share >= kTargetPacedShare && f.cpu <= kTargetPacedCpu;
+            peak = std::max(peak, f.peakKb);
+        }
+    }
+
+    // Unpaced, as fast as the pseudo-terminal pair goes: compare with transfer_bench's window figures.
+    {
+        const QByteArrayList records = makeRecords(kUnpacedRecords);
+        ql::hhcsim::writeDataFile(sendFile, records, error);
+        std::printf("unpaced, %d records of %d characters (compare transfer_bench, the window):\n", kUnpacedRecords,
+                    kRecordLength);
+        for (const bool sending : {true, false}) {
+            const Figures f = sending ? send(link, sendFile, records, 0) : receive(link, receiveFile, records, 0);
+            std::printf("  %s %s  %9.0f chars/s  processor %5.1f%% of a core\n", sending ? "PC->HHC" : "HHC->PC",
+                        f.ok ? "ok  " : "FAIL", f.rate, 100 * f.cpu);
+            met = met && f.ok;
+            peak = std::max(peak, f.peakKb);
+        }
+    }
+
+    std::printf("peak memory of the program (ru_maxrss): %.1f MB  (target under %ld MB)\n", peak / 1024.0,
+                kTargetPeakKb / 1024);
+    met = met && peak < kTargetPeakKb;
+    std::printf("%s\n", met ? "targets met" : "targets NOT met");
+    return met ? 0 : 2;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+namespace ql::cli {
+
+enum class Command { Send, Receive, Ports, Help, Version };
+
+// The exit statuses, as --help and the manual page give them.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitTransferFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUnusable = 3;
+inline constexpr int kExitInterrupted = 130;
+
+struct CliOptions {
+    Command command = Command::Help;
+    QString file;
+    // One of the two names the port: a number as the window numbers them, or a device.
+    QString port;
+    QString device;
+    QString baud = QStringLiteral("115200");
+    QString dataBits = QStringLiteral("8");
+    QString stopBits = QStringLiteral("1");
+    std::chrono::seconds handshakeTimeout {60};
+    bool quiet = false;
+};
+
+struct ParsedOptions {
+    CliOptions options;
+    QString error; // empty when the command line is usable
+};
+
+ParsedOptions parseOptions(const QStringList& arguments);
+
+QString usageText();
+
+} // namespace ql::cli

@@ -1,0 +1,312 @@
+#include "DeviceThread.h"
+
+#include "eventlog/Messages.h"
+#include "support/WaitFor.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+
+namespace ql::test {
+namespace {
+
+using hhcsim::DeviceEvent;
+using hhcsim::Mode;
+
+constexpr auto kRunBound = std::chrono::seconds(20);
+
+// The program run as a script would run it, its output gathered as it comes.
+class CliRun {
+public:
+    explicit CliRun(const QStringList& arguments)
+    {
+        m_process.start(QStringLiteral(QL_CLI_EXE), arguments);
+        m_process.waitForStarted();
+    }
+    ~CliRun()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    CliRun(const CliRun&) = delete;
+    CliRun& operator=(const CliRun&) = delete;
+
+    // Waits until standard output holds the text or the program ended.
+    bool waitForOutput(const QString& text)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + kRunBound;
+        while (!m_out.contains(text.toLocal8Bit()) && std::chrono::steady_clock::now() < deadline
+               && m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(50);
+            m_out += m_process.readAllStandardOutput();
+        }
+        return m_out.contains(text.toLocal8Bit());
+    }
+    int finish()
+    {
+        const bool ended = m_process.waitForFinished(static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(kRunBound).count()));
+        m_out += m_process.readAllStandardOutput();
+        m_err += m_process.readAllStandardError();
+        if (!ended || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
+    QString out() const { return QString::fromLocal8Bit(m_out); }
+    QString err() const { return QString::fromLocal8Bit(m_err); }
+
+private:
+    QProcess m_process;
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QStringList portOf(const DeviceThread& device)
+{
+    return {QStringLiteral("--device"), device.link()};
+}
+
+struct ByteCase {
+    const char* name;
+    QByteArrayList records;
+};
+
+class CliTransfers : public testing::TestWithParam<ByteCase> {};
+
+TEST_P(CliTransfers, SendDeliversEveryRecordByteForByte)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("out.txt"));
+    QByteArray bytes;
+    for (const QByteArray& record : GetParam().records)
+        bytes += record + "\r\n";
+    writeFile(file, bytes);
+    DeviceThread device(deviceOptions(Mode::Receive));
+
+    CliRun run(QStringList {QStringLiteral("send")} + portOf(device) + QStringList {file});
+    ASSERT_EQ(run.finish(), 0) << run.out().toStdString() << run.err().toStdString();
+    ASSERT_TRUE(device.waitForEvents(DeviceEvent::Kind::RecordsReceived));
+    const DeviceEvent received = device.eventsOf(DeviceEvent::Kind::RecordsReceived).front();
+    EXPECT_TRUE(received.complete);
+    EXPECT_EQ(received.records, GetParam().records);
+    EXPECT_TRUE(run.out().contains(msg::kTransferSucceeded));
+    EXPECT_TRUE(run.out().contains(QStringLiteral("Summary: %1 records").arg(GetParam().records.size())));
+}
+
+TEST_P(CliTransfers, ReceiveWritesEveryRecordByteForByte)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("in.txt"));
+    DeviceThread device(deviceOptions(Mode::Send, GetParam().records));
+
+    CliRun run(QStringList {QStringLiteral("receive")} + portOf(device) + QStringList {file});
+    ASSERT_EQ(run.finish(), 0) << run.out().toStdString() << run.err().toStdString();
+    QByteArray expected;
+    for (const QByteArray& record : GetParam().records)
+        expected += record + "\r\n";
+    EXPECT_EQ(fileBytes(file), expected);
+    EXPECT_TRUE(run.out().contains(msg::kReceptionCompleted));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, CliTransfers,
+    testing::Values(ByteCase {"One", {"single"}},
+                    ByteCase {"EmptyBetween", {"first", "", "third"}},
+                    ByteCase {"EveryByteButProtocolAndLineEnds",
+                              [] {
+                                  QByteArray all;
+                                  for (int c = 1; c < 256; ++c) {
+                                      if (c != '^' && c != '@' && c != '$' && c != '\r' && c != '\n')
+                                          all += static_cast<char>(c);
+                                  }
+                                  return QByteArrayList {all, "tail"};
+                              }()},
+                    ByteCase {"Many", [] {
+                                  QByteArrayList records;
+                                  for (int k = 0; k < 2000; ++k)
+                                      records.append(QByteArray::number(k).rightJustified(40, 'r'));
+                                  return records;
+                              }()}),
+    [](const testing::TestParamInfo<ByteCase>& param) { return std::string(param.param.name); });
+
+TEST(CliRun, SilentDeviceFailsAfterTheTimeout)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("out.txt"));
+    writeFile(file, "rec\r\n");
+    hhcsim::DeviceOptions options = deviceOptions(Mode::Receive);
+    options.faults.noAnswer = true;
+    DeviceThread device(options);
+
+    const auto start = std::chrono::steady_clock::now();
+    CliRun run(QStringList {QStringLiteral("send"), QStringLiteral("--quiet"), QStringLiteral("--timeout"),
+                            QStringLiteral("1")}
+               + portOf(device) + QStringList {file});
+    EXPECT_EQ(run.finish(), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // Quiet holds the event lines back until the run has failed, then tells them on standard error.
+    EXPECT_EQ(run.out(), QString());
+    EXPECT_TRUE(run.err().contains(msg::kTransferFailed + QLatin1Char('\n')));
+    EXPECT_TRUE(run.err().contains(msg::kDeviceNotResponding + QLatin1Char('\n')));
+}
+
+TEST(CliRun, InterruptMidReceptionAbortsAndExits130)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("in.txt"));
+    writeFile(file, "previous\r\n");
+    hhcsim::DeviceOptions options = deviceOptions(Mode::Send, {"r1", "r2", "r3", "r4"});
+    options.faults.stopAfter = 2;
+    DeviceThread device(options);
+
+    CliRun run(QStringList {QStringLiteral("receive")} + portOf(device) + QStringList {file});
+    ASSERT_TRUE(run.waitForOutput(msg::kSentResponse));
+    ASSERT_TRUE(waitFor([&] {
+        for (const DeviceEvent& event : device.eventsOf(DeviceEvent::Kind::Note)) {
+            if (event.text.contains(QLatin1String("falling silent")))
+                return true;
+        }
+        return false;
+    }));
+    run.signal(SIGINT);
+    EXPECT_EQ(run.finish(), 130) << run.out().toStdString();
+    // What arrived is saved in whole records, never a record cut short, and the
+    // previous file is kept beside it.
+    const QByteArray saved = fileBytes(file);
+    EXPECT_TRUE(QByteArray("r1\r\nr2\r\n").startsWith(saved) && (saved.isEmpty() || saved.endsWith("\r\n")))
+        << saved.toStdString();
+    const QString keptAt = msg::previousFileKept(QString());
+    const qsizetype at = run.out().indexOf(keptAt);
+    ASSERT_GE(at, 0) << run.out().toStdString();
+    const QString kept = run.out().mid(at + keptAt.size()).section(QLatin1Char('\n'), 0, 0);
+    EXPECT_EQ(fileBytes(kept), QByteArray("previous\r\n"));
+}
+
+TEST(CliRun, SecondCopyOnTheSamePortIsRefusedAndTerminateAbortsTheFirst)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first.txt"));
+    const QString second = dir.filePath(QStringLiteral("second.txt"));
+    writeFile(first, "kept\r\n");
+    hhcsim::DeviceOptions options = deviceOptions(Mode::Receive);
+    options.faults.noAnswer = true;
+    DeviceThread device(options);
+
+    CliRun holder(QStringList {QStringLiteral("receive"), QStringLiteral("--timeout"), QStringLiteral("0")}
+                  + portOf(device) + QStringList {first});
+    ASSERT_TRUE(holder.waitForOutput(msg::kWaitingBeginRequest));
+    CliRun refused(QStringList {QStringLiteral("receive")} + portOf(device) + QStringList {second});
+    EXPECT_EQ(refused.finish(), 3);
+    EXPECT_TRUE(refused.out().contains(msg::kErrorOpeningPort));
+    EXPECT_FALSE(QFile::exists(second));
+
+    holder.signal(SIGTERM);
+    EXPECT_EQ(holder.finish(), 130);
+    EXPECT_EQ(fileBytes(first), QByteArray("kept\r\n"));
+}
+
+TEST(CliRun, CopiesOnTwoPortsRunSideBySide)
+{
+    QTemporaryDir dir;
+    const QByteArrayList firstRecords {"a1", "a2"};
+    const QByteArrayList secondRecords {"b1"};
+    DeviceThread firstDevice(deviceOptions(Mode::Send, firstRecords));
+    DeviceThread secondDevice(deviceOptions(Mode::Send, secondRecords));
+    const QString firstFile = dir.filePath(QStringLiteral("first.txt"));
+    const QString secondFile = dir.filePath(QStringLiteral("second.txt"));
+
+    CliRun first(QStringList {QStringLiteral("receive")} + portOf(firstDevice) + QStringList {firstFile});
+    CliRun second(QStringList {QStringLiteral("receive")} + portOf(secondDevice) + QStringList {secondFile});
+    EXPECT_EQ(first.finish(), 0) << first.out().toStdString();
+    EXPECT_EQ(second.finish(), 0) << second.out().toStdString();
+    EXPECT_EQ(fileBytes(firstFile), QByteArray("a1\r\na2\r\n"));
+    EXPECT_EQ(fileBytes(secondFile), QByteArray("b1\r\n"));
+}
+
+struct StatusCase {
+    const char* name;
+    // FILE, MISSING, EMPTY and FOLDER stand for a data file, none, an empty one and a folder.
+    QStringList arguments;
+    int status;
+    const char* says; // on standard output or standard error
+};
+
+class CliExitStatus : public testing::TestWithParam<StatusCase> {};
+
+TEST_P(CliExitStatus, EndsWithTheDocumentedStatus)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.txt"));
+    writeFile(file, "rec\r\n");
+    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
+    writeFile(empty, QByteArray());
+    QStringList arguments;
+    for (const QString& argument : GetParam().arguments) {
+        arguments.append(argument == QLatin1String("FILE")      ? file
+                         : argument == QLatin1String("MISSING") ? dir.filePath(QStringLiteral("missing.txt"))
+                         : argument == QLatin1String("EMPTY")   ? empty
+                         : argument == QLatin1String("FOLDER")  ? dir.path()
+                                                                : argument);
+    }
+    CliRun run(arguments);
+    EXPECT_EQ(run.finish(), GetParam().status);
+    EXPECT_TRUE((run.out() + run.err()).contains(QString::fromUtf8(GetParam().says)))
+        << run.out().toStdString() << run.err().toStdString();
+    EXPECT_EQ(fileBytes(file), QByteArray("rec\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, CliExitStatus,
+    testing::Values(
+        StatusCase {"Help", {"--help"}, 0, "130  interrupted"},
+        StatusCase {"Version", {"--version"}, 0, "quorvalink-cli "},
+        StatusCase {"NoCommand", {}, 2, "no command given"},
+        StatusCase {"UnknownCommand", {"fetch", "FILE"}, 2, "unknown command 'fetch'"},
+        StatusCase {"UnknownOption", {"send", "--port", "1", "--fast", "FILE"}, 2, "unknown option '--fast'"},
+        StatusCase {"NoFile", {"send", "--port", "1"}, 2, "no FILE given"},
+        StatusCase {"TwoFiles", {"send", "--port", "1", "FILE", "FILE"}, 2, "one FILE only"},
+        StatusCase {"NoPort", {"receive", "FILE"}, 2, "either --port N or --device PATH"},
+        StatusCase {"PortAndDevice", {"receive", "--port", "1", "--device", "/dev/null", "FILE"}, 2,
+                    "either --port N or --device PATH"},
+        StatusCase {"PortZero", {"send", "--port", "0", "FILE"}, 2, "not a port number from 1 to 99"},
+        StatusCase {"PortNotANumber", {"send", "--port", "2x", "FILE"}, 2, "not a port number"},
+        StatusCase {"MissingValue", {"send", "FILE", "--port"}, 2, "--port needs a value"},
+        StatusCase {"BadBaud", {"send", "--port", "1", "--baud", "fast", "FILE"}, 2, "not a baud rate"},
+        StatusCase {"BadDataBits", {"send", "--port", "1", "--data-bits", "9", "FILE"}, 2, "not 5, 6, 7 or 8"},
+        StatusCase {"BadStopBits", {"send", "--port", "1", "--stop-bits", "3", "FILE"}, 2, "not 1, 1.5 or 2"},
+        StatusCase {"NegativeTimeout", {"send", "--port", "1", "--timeout", "-1", "FILE"}, 2, "--timeout"},
+        StatusCase {"OptionTwice", {"send", "--port", "1", "--port=2", "FILE"}, 2, "--port is given twice"},
+        StatusCase {"QuietTakesNoValue", {"send", "--quiet=yes", "--port", "1", "FILE"}, 2, "takes no value"},
+        StatusCase {"DeviceMissing", {"send", "--device", "/nonexistent/tty", "FILE"}, 3, "Error in opening port . . ."},
+        StatusCase {"DeviceNotSerial", {"receive", "--device", "/dev/null", "MISSING"}, 3,
+                    "Error in opening port . . ."},
+        StatusCase {"SendFileMissing", {"send", "--device", "/dev/null", "MISSING"}, 3,
+                    "Error occured while reading the file"},
+        StatusCase {"NothingToSend", {"send", "--device", "/dev/null", "EMPTY"}, 3, "no records to send"},
+        StatusCase {"ReceiveIntoAFolder", {"receive", "--device", "/dev/null", "FOLDER"}, 3,
+                    "Error occured while reading the file"}),
+    [](const testing::TestParamInfo<StatusCase>& param) { return std::string(param.param.name); });
+
+} // namespace
+} // namespace ql::test
