@@ -82,7 +82,7 @@ public:
     // Blocks until the event may have happened, the deadline passed or `wakeHandle`
     // became readable (-1: none); true when the wake handle woke it. Output counts
     // as sent once what is queued should have reached the wire at the line rate.
-    bool await(PortEvent event, qintptr wakeHandle, std::chrono::steady_clock::time_point deadline);
+    bool await(PortEvent event, std::intptr_t wakeHandle, std::chrono::steady_clock::time_point deadline);
 
     // Lets what is still queued reach the device for as long as the device keeps
     // taking it, then gives the device back as the open found it: line settings,

@@ -484,12 +484,12 @@ std::chrono::nanoseconds characterTime(int fd)
     const double dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
     const double stopBits = (tio.c_cflag & CSTOPB) == 0 ? 1 : size == CS5 ? 1.5 : 2;
     const double bits = 1 + dataBits + ((tio.c_cflag & PARENB) != 0 ? 1 : 0) + stopBits;
-    return std::chrono::nanoseconds(static_cast<qint64>(bits * 1e9 / tio.c_ospeed));
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(bits * 1e9 / tio.c_ospeed));
 }
 
 } // namespace
 
-bool SerialDevice::await(PortEvent event, qintptr wakeHandle, Clock::time_point deadline)
+bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
 {
     const int fd = static_cast<int>(m_handle);
     if (fd < 0)
@@ -502,7 +502,7 @@ bool SerialDevice::await(PortEvent event, qintptr wakeHandle, Clock::time_point 
     } else {
         int kernelQueued = 0;
         retryIoctl(fd, TIOCOUTQ, &kernelQueued);
-        const qint64 queued = (m_out.size() - m_outPos) + std::max(kernelQueued, 0);
+        const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + std::max(kernelQueued, 0);
         if (queued == 0)
             return false;
         // No event tells that the line has sent a character: sleep for the time the

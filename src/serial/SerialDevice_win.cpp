@@ -21,6 +21,9 @@ constexpr DWORD kQueueBytes = 4096;
 constexpr DWORD kWriteWaitMs = 1;
 // How often a close looks at the driver's queue while the line carries it away.
 constexpr auto kDrainPoll = std::chrono::milliseconds(5);
+// How often a blocking wait looks at the driver: a handle opened without
+// overlapped I/O offers no event to wait for.
+constexpr DWORD kAwaitLookMs = 1;
 // A UART's transmit FIFO: characters the driver no longer counts but the wire has
 // not carried yet.
 constexpr double kFifoCharacters = 17.0;
@@ -410,6 +413,54 @@ void SerialDevice::release(Leftover leftover) noexcept
     m_inPos = 0;
     m_out.resize(0);
     m_outPos = 0;
+}
+
+bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+{
+    if (m_handle == -1)
+        return false;
+    const HANDLE handle = handleOf(m_handle);
+    if (event == PortEvent::Input && m_inPos < m_in.size())
+        return false;
+    auto until = deadline;
+    if (event == PortEvent::OutputSent) {
+        DWORD errors = 0;
+        COMSTAT status {};
+        const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos)
+                                  + (ClearCommError(handle, &errors, &status) ? status.cbOutQue : 0);
+        if (queued == 0)
+            return false;
+        // No event tells that the line has sent a character: wait for the time the
+        // queue needs at the line rate, looking now and then while the program holds
+        // output the driver had no room for.
+        DCB line {};
+        line.DCBlength = sizeof(line);
+        if (GetCommState(handle, &line) && line.BaudRate > 0) {
+            const double bits = 2.0 + line.ByteSize + (line.Parity == NOPARITY ? 0.0 : 1.0)
+                              + (line.StopBits == ONESTOPBIT ? 0.0 : 1.0);
+            const auto lineTime = std::chrono::nanoseconds(
+                static_cast<std::int64_t>(static_cast<double>(queued) * bits * 1e9 / line.BaudRate));
+            until = std::min(until, Clock::now() + std::max<std::chrono::nanoseconds>(
+                                                       lineTime, std::chrono::milliseconds(kAwaitLookMs * 2)));
+        }
+    }
+    const HANDLE wake = wakeHandle == -1 ? nullptr : reinterpret_cast<HANDLE>(wakeHandle);
+    while (Clock::now() < until) {
+        if (event == PortEvent::Input) {
+            DWORD errors = 0;
+            COMSTAT status {};
+            // A device that went away ends the wait; the next look at the port reports it.
+            if (!ClearCommError(handle, &errors, &status) || status.cbInQue > 0)
+                return false;
+        }
+        if (wake != nullptr) {
+            if (WaitForSingleObject(wake, kAwaitLookMs) == WAIT_OBJECT_0)
+                return true;
+        } else {
+            Sleep(kAwaitLookMs);
+        }
+    }
+    return false;
 }
 
 } // namespace ql
