@@ -114,6 +114,21 @@ TEST(SerialDeviceWin, ReadsReturnAtOnceAndCountWhatWaits)
     EXPECT_EQ(line.program.waitingIn(), 0);
 }
 
+TEST(SerialDeviceWin, BlockingWaitsEndOnceTheirEventMayHaveHappened)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    Line line;
+    send(line.farEnd, "x");
+    EXPECT_FALSE(line.program.await(PortEvent::Input, -1, deadline));
+    EXPECT_LT(std::chrono::steady_clock::now(), deadline);
+    EXPECT_EQ(receive(line.program, 1), "x");
+
+    line.program.write("y", 1);
+    EXPECT_FALSE(line.program.await(PortEvent::OutputSent, -1, deadline));
+    EXPECT_LT(std::chrono::steady_clock::now(), deadline);
+    EXPECT_EQ(receive(line.farEnd, 1), "y");
+}
+
 TEST(SerialDeviceWin, EveryByteValuePassesBothWays)
 {
     const std::string bytes = everyByteValue(4);
