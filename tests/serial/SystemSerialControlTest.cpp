@@ -403,6 +403,13 @@ TEST_P(SystemSerialControlGivesBack, ThePortAsTheOpenFoundIt)
     ASSERT_EQ(::ioctl(port.pty.masterFd(), TCSETS2, &found), 0);
     found = port.line();
     port.pty.write("waiting\n");
+    // The pseudo-terminal hands the line across on its own time; the use starts once it waits.
+    const int watcher = ::open(port.pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watcher, 0) << std::strerror(errno);
+    int arrived = 0;
+    const bool waits = waitFor([&] { return ::ioctl(watcher, FIONREAD, &arrived) == 0 && arrived == 8; });
+    ::close(watcher);
+    ASSERT_TRUE(waits) << arrived;
 
     GetParam().use(port);
     ASSERT_FALSE(port.control.PortOpen());
