@@ -19,7 +19,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of its own: Xvfb picks a free number and writes it once it is ready.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }

@@ -27,9 +27,11 @@ XvfbDisplay::XvfbDisplay()
         server->setStandardOutputFile(QProcess::nullDevice());
         server->setStandardErrorFile(QProcess::nullDevice());
         const QString name = QStringLiteral(":%1").arg(number);
-        server->start(QStringLiteral("Xvfb"), {name, QStringLiteral("-screen"), QStringLiteral("0"),
-                                               QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                               QStringLiteral("tcp")});
+        // Without -noreset the server resets whenever its last client leaves, such
+        // as the readiness check below, and a program connecting meanwhile fails.
+        server->start(QStringLiteral("Xvfb"),
+                      {name, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                       QStringLiteral("-noreset"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         if (!server->waitForStarted(5000))
             return;
         m_name = name;
