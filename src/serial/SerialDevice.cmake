@@ -2,6 +2,7 @@
 # core library links it, and the Windows test build under Wine builds it alone.
 add_library(quorvalink_serial_device STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SerialDevice.h
+  ${CMAKE_CURRENT_LIST_DIR}/SerialDevice.cpp
 )
 # The one file per platform that talks to the serial devices.
 if(WIN32)

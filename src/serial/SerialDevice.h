@@ -96,6 +96,9 @@ private:
     struct Found;
     enum class Leftover { Delivered, Discard, Keep };
 
+    // The size of one read from the system.
+    static constexpr std::size_t kReadChunk = 4096;
+
     // Writes what the system takes without waiting; returns how much that was.
     std::size_t writeNow(const char* data, std::size_t size);
     void pushOutput();

@@ -27,7 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kReadChunk = 4096;
 // How often a close looks at the queue while the line carries it away.
 constexpr int kDrainPollMs = 5;
 // The longest a count of a full output queue waits for room.
@@ -282,18 +281,6 @@ std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
     return done;
 }
 
-void SerialDevice::pushOutput()
-{
-    m_outPos += writeNow(m_out.data() + m_outPos, m_out.size() - m_outPos);
-    if (m_outPos == m_out.size()) {
-        m_out.resize(0);
-        m_outPos = 0;
-    } else if (m_outPos > kReadChunk && m_outPos * 2 > m_out.size()) {
-        m_out.erase(0, m_outPos);
-        m_outPos = 0;
-    }
-}
-
 std::int64_t SerialDevice::fillInput()
 {
     if (m_inPos == m_in.size()) {
@@ -373,28 +360,6 @@ void SerialDevice::discardOut()
     m_out.clear();
     m_outPos = 0;
     retryIoctl(static_cast<int>(m_handle), TCFLSH, reinterpret_cast<void*>(TCOFLUSH));
-}
-
-void SerialDevice::write(const char* data, std::size_t size)
-{
-    if (m_outPos < m_out.size())
-        pushOutput();
-    // Nothing may overtake what is still queued.
-    const std::size_t done = m_outPos == m_out.size() ? writeNow(data, size) : 0;
-    if (done < size)
-        m_out.append(data + done, size - done);
-}
-
-std::string_view SerialDevice::read(std::size_t max)
-{
-    if (m_outPos < m_out.size())
-        pushOutput();
-    if (m_inPos == m_in.size() && fillInput() == 0)
-        return {};
-    const std::size_t count = std::min(max, m_in.size() - m_inPos);
-    const std::string_view bytes(m_in.data() + m_inPos, count);
-    m_inPos += count;
-    return bytes;
 }
 
 void SerialDevice::close(std::chrono::milliseconds stall)
