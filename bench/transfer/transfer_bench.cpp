@@ -347,7 +347,7 @@ double controlSendRate(const QByteArrayList& records, bool wholeRecords, double*
         if (wholeRecords)
             control.setOutput(record);
         else
-            ql::SendPaced(control, record, 0);
+            ql::SendPaced(control, record);
         control.setOutput(k + 1 == records.size() ? QStringLiteral("$") : QStringLiteral("@"));
     }
     ql::CloseSerialPort(control);

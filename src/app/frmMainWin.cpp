@@ -8,9 +8,10 @@
 #include "app/WindowSystem.h"
 #include "app/VersionText.h"
 #include "app/WindowControls.h"
+#include "app/WindowPacing.h"
 #include "app/frmHelpAbout.h"
 #include "common/Failure.h"
-#include "records/BrowseCommand.h"
+#include "app/BrowseCommand.h"
 #include "records/RecordList.h"
 #include "serial/NumericText.h"
 #include "serial/SystemSerialControl.h"
@@ -187,6 +188,7 @@ frmMainWin::frmMainWin(std::unique_ptr<SerialControl> serialControl, std::unique
                        QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , MSCommI(serialControl ? std::move(serialControl) : std::make_unique<SystemSerialControl>(PortMap()))
+    , m_pacing(std::make_unique<WindowPacing>(*MSCommI))
     , comFile(fileDialog ? std::move(fileDialog) : std::make_unique<QtFileDialog>())
     , m_windowSystem(std::make_unique<QtWindowSystem>())
 {
@@ -506,19 +508,6 @@ void frmMainWin::lstRecords_Click()
     lstRecords->selectionModel()->clear();
 }
 
-qint16 frmMainWin::YieldToWindows()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    // The platform windows, not every widget: this runs once per polling pass.
-    int open = 0;
-    for (const QWindow* window : QGuiApplication::topLevelWindows()) {
-        const Qt::WindowType type = window->type();
-        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog))
-            ++open;
-    }
-    return checkedInt16(open);
-}
-
 void frmMainWin::EnableSettings(bool enabled)
 {
     fmProcesses->setEnabled(enabled);
@@ -555,24 +544,27 @@ void frmMainWin::clearEvents()
     m_events->setStringList({});
 }
 
-LineControls frmMainWin::lineControls() const
+TransferRequest frmMainWin::transferRequest() const
 {
-    return {cmbPort->currentText(), cmbBaud->currentText(), txtData->text(), txtStop->text()};
-}
-
-QString frmMainWin::fileText() const
-{
-    return txtFile->text();
-}
-
-QString frmMainWin::processText() const
-{
-    return cmbProcess->currentText();
+    TransferRequest request;
+    const QString process = cmbProcess->currentText();
+    if (process == kPcToHhc)
+        request.direction = Direction::PcToHhc;
+    else if (process == kHhcToPc)
+        request.direction = Direction::HhcToPc;
+    request.line = {cmbPort->currentText(), cmbBaud->currentText(), txtData->text(), txtStop->text()};
+    request.file = txtFile->text();
+    return request;
 }
 
 RecordList& frmMainWin::records()
 {
     return *m_records;
+}
+
+void frmMainWin::transferStarting()
+{
+    EnableSettings(false);
 }
 
 void frmMainWin::PicStart_Click()
@@ -587,11 +579,16 @@ void frmMainWin::PicStart_Click()
     PicStart->hide();
     PicClose->hide();
     PicHelp->hide();
+    SwitchListView(QStringLiteral("E"));
+    clearEvents();
     try {
-        StartSelectedProcess(*this, *MSCommI, m_transferState);
+        StartSelectedProcess(*this, transferRequest(), *MSCommI, *m_pacing, m_transferState);
     } catch (...) {
         // The Start command goes on to restore its buttons whatever failed.
     }
+    // The status line ends on the last message rather than dots or counts.
+    showStatus(lastMessage());
+    EnableSettings(true);
     PicHelp->show();
     PicClose->show();
     PicStart->show();
@@ -607,6 +604,8 @@ void frmMainWin::PicStart_Click()
 
 void frmMainWin::PicAbort_Click()
 {
+    if (m_running)
+        m_pacing->abort();
     releasePort();
 }
 
@@ -635,6 +634,7 @@ void frmMainWin::closeEvent(QCloseEvent* event)
     if (m_running) {
         event->ignore();
         m_closePending = true;
+        m_pacing->abort();
         releasePort();
         return;
     }
@@ -644,7 +644,7 @@ void frmMainWin::closeEvent(QCloseEvent* event)
 
 void frmMainWin::cmdBrowse_Click()
 {
-    txtFile->setText(BrowseForDataFile(*comFile, processText(), m_transferState, *this, records()));
+    txtFile->setText(BrowseForDataFile(*comFile, cmbProcess->currentText(), m_transferState, *this, records()));
 }
 
 void frmMainWin::PicHelp_Click()

@@ -150,7 +150,7 @@ bool writeDataFile(const PathFacts& facts, const QByteArray& bytes, SaveKind kin
 
 } // namespace
 
-void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QString& path)
+bool LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QString& path)
 {
     lstRecords.clear();
     poster.postMessage(msg::kOpeningFile);
@@ -158,17 +158,18 @@ void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QStrin
     // No path is a cancelled choice with nothing remembered, not a failure.
     if (path.isEmpty()) {
         poster.postMessage(msg::foundRecords(0));
-        return;
+        return true;
     }
 
     std::optional<QStringList> records = readRecords(path);
     if (!records) {
         poster.postMessage(msg::kFileError);
-        return;
+        return false;
     }
     const auto count = static_cast<int>(records->size());
     lstRecords.assign(std::move(*records));
     poster.postMessage(msg::foundRecords(count));
+    return true;
 }
 
 bool CheckReceiveFile(MessagePoster& poster, const QString& path)
@@ -179,22 +180,23 @@ bool CheckReceiveFile(MessagePoster& poster, const QString& path)
     return false;
 }
 
-bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path, SaveKind kind)
+SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path, SaveKind kind)
 {
     poster.postMessage(msg::kSavingFile);
     const QByteArray bytes = joinRecords(lstRecords.records());
-    QString kept;
-    const bool saved = writeDataFile(inspectUsable(path), bytes, kind, kept);
-    if (!kept.isEmpty())
-        poster.postMessage(msg::previousFileKept(kept));
-    if (saved) {
+    SaveOutcome outcome;
+    outcome.written = writeDataFile(inspectUsable(path), bytes, kind, outcome.backupKept);
+    if (!outcome.backupKept.isEmpty())
+        poster.postMessage(msg::previousFileKept(outcome.backupKept));
+    if (outcome.written) {
         poster.postMessage(msg::writtenRecords(lstRecords.count()));
-        return true;
+        return outcome;
     }
     poster.postMessage(msg::kFileError);
-    const QString recovery = writeRecovery(path, bytes);
-    poster.postMessage(recovery.isEmpty() ? msg::kRecordsOnlyInList : msg::recordsRecovered(recovery));
-    return false;
+    outcome.recoveryFile = writeRecovery(path, bytes);
+    poster.postMessage(outcome.recoveryFile.isEmpty() ? msg::kRecordsOnlyInList
+                                                      : msg::recordsRecovered(outcome.recoveryFile));
+    return outcome;
 }
 
 } // namespace ql

@@ -79,6 +79,9 @@ public:
     // until the next call on this device.
     std::string_view read(std::size_t max);
 
+    // What a wait for the event can sleep on; the event loop of a window sleeps there.
+    PortReadiness readiness(PortEvent event);
+
     // Blocks until the event may have happened, the deadline passed or `wakeHandle`
     // became readable (-1: none); true when the wake handle woke it. Output counts
     // as sent once what is queued should have reached the wire at the line rate.

@@ -454,34 +454,37 @@ std::chrono::nanoseconds characterTime(int fd)
 
 } // namespace
 
-bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+PortReadiness SerialDevice::readiness(PortEvent event)
 {
     const int fd = static_cast<int>(m_handle);
     if (fd < 0)
+        return {true};
+    if (event == PortEvent::Input)
+        return m_inPos < m_in.size() ? PortReadiness {true} : PortReadiness {false, fd};
+    int kernelQueued = 0;
+    retryIoctl(fd, TIOCOUTQ, &kernelQueued);
+    const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + std::max(kernelQueued, 0);
+    if (queued == 0)
+        return {true};
+    // No event tells that the line has sent a character: sleep for the time the
+    // queue needs at the line rate. What the system had no room for waits behind
+    // a full buffer of its own, so a look now and then keeps the line busy. The
+    // handle still tells a hang-up.
+    const std::chrono::nanoseconds lineTime = queued * characterTime(fd);
+    return {false, fd, m_outPos < m_out.size() ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook) : lineTime};
+}
+
+bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+{
+    const PortReadiness ready = readiness(event);
+    if (ready.now)
         return false;
     auto timeout = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-    short wanted = POLLIN;
-    if (event == PortEvent::Input) {
-        if (m_inPos < m_in.size())
-            return false;
-    } else {
-        int kernelQueued = 0;
-        retryIoctl(fd, TIOCOUTQ, &kernelQueued);
-        const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + std::max(kernelQueued, 0);
-        if (queued == 0)
-            return false;
-        // No event tells that the line has sent a character: sleep for the time the
-        // queue needs at the line rate. What the system had no room for waits behind
-        // a full buffer of its own, so a look now and then keeps the line busy.
-        wanted = 0;
-        const std::chrono::nanoseconds lineTime = queued * characterTime(fd);
-        timeout = std::min(timeout, m_outPos < m_out.size() ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook)
-                                                            : lineTime);
-    }
-    timeout = std::max(timeout, std::chrono::nanoseconds(0));
+    timeout = std::max(std::min(timeout, ready.within), std::chrono::nanoseconds(0));
     const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec wait {static_cast<time_t>(wholeSeconds.count()), static_cast<long>((timeout - wholeSeconds).count())};
-    pollfd fds[2] = {{fd, wanted, 0}, {static_cast<int>(wakeHandle), POLLIN, 0}};
+    const short wanted = event == PortEvent::Input ? POLLIN : 0;
+    pollfd fds[2] = {{static_cast<int>(ready.handle), wanted, 0}, {static_cast<int>(wakeHandle), POLLIN, 0}};
     const nfds_t count = wakeHandle >= 0 ? 2 : 1;
     // A hang-up or an error wakes the wait too; the next look at the port reports it.
     if (::ppoll(fds, count, &wait, nullptr) <= 0)

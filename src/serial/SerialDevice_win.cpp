@@ -380,44 +380,47 @@ void SerialDevice::release(Leftover leftover) noexcept
     m_outPos = 0;
 }
 
-bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+PortReadiness SerialDevice::readiness(PortEvent event)
 {
     if (m_handle == -1)
-        return false;
+        return {true};
     const HANDLE handle = handleOf(m_handle);
-    if (event == PortEvent::Input && m_inPos < m_in.size())
+    DWORD errors = 0;
+    COMSTAT status {};
+    // A device that went away is ready: the next look at the port reports it.
+    if (!ClearCommError(handle, &errors, &status))
+        return {true};
+    const auto look = std::chrono::milliseconds(kAwaitLookMs);
+    if (event == PortEvent::Input)
+        return m_inPos < m_in.size() || status.cbInQue > 0 ? PortReadiness {true} : PortReadiness {false, -1, look};
+    const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + status.cbOutQue;
+    if (queued == 0)
+        return {true};
+    // No event tells that the line has sent a character: wait for the time the
+    // queue needs at the line rate, looking now and then while the program holds
+    // output the driver had no room for.
+    DCB line {};
+    line.DCBlength = sizeof(line);
+    if (!GetCommState(handle, &line) || line.BaudRate == 0)
+        return {false, -1, look};
+    const double bits = 2.0 + line.ByteSize + (line.Parity == NOPARITY ? 0.0 : 1.0)
+                      + (line.StopBits == ONESTOPBIT ? 0.0 : 1.0);
+    const auto lineTime = std::chrono::nanoseconds(
+        static_cast<std::int64_t>(static_cast<double>(queued) * bits * 1e9 / line.BaudRate));
+    return {false, -1, std::max<std::chrono::nanoseconds>(lineTime, look * 2)};
+}
+
+bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+{
+    const PortReadiness ready = readiness(event);
+    if (ready.now)
         return false;
-    auto until = deadline;
-    if (event == PortEvent::OutputSent) {
-        DWORD errors = 0;
-        COMSTAT status {};
-        const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos)
-                                  + (ClearCommError(handle, &errors, &status) ? status.cbOutQue : 0);
-        if (queued == 0)
-            return false;
-        // No event tells that the line has sent a character: wait for the time the
-        // queue needs at the line rate, looking now and then while the program holds
-        // output the driver had no room for.
-        DCB line {};
-        line.DCBlength = sizeof(line);
-        if (GetCommState(handle, &line) && line.BaudRate > 0) {
-            const double bits = 2.0 + line.ByteSize + (line.Parity == NOPARITY ? 0.0 : 1.0)
-                              + (line.StopBits == ONESTOPBIT ? 0.0 : 1.0);
-            const auto lineTime = std::chrono::nanoseconds(
-                static_cast<std::int64_t>(static_cast<double>(queued) * bits * 1e9 / line.BaudRate));
-            until = std::min(until, Clock::now() + std::max<std::chrono::nanoseconds>(
-                                                       lineTime, std::chrono::milliseconds(kAwaitLookMs * 2)));
-        }
-    }
+    // No handle tells of arriving input here, so the wait looks for it now and then.
+    const auto until = event == PortEvent::OutputSent ? std::min(deadline, Clock::now() + ready.within) : deadline;
     const HANDLE wake = wakeHandle == -1 ? nullptr : reinterpret_cast<HANDLE>(wakeHandle);
     while (Clock::now() < until) {
-        if (event == PortEvent::Input) {
-            DWORD errors = 0;
-            COMSTAT status {};
-            // A device that went away ends the wait; the next look at the port reports it.
-            if (!ClearCommError(handle, &errors, &status) || status.cbInQue > 0)
-                return false;
-        }
+        if (event == PortEvent::Input && readiness(event).now)
+            return false;
         if (wake != nullptr) {
             if (WaitForSingleObject(wake, kAwaitLookMs) == WAIT_OBJECT_0)
                 return true;

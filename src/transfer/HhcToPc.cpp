@@ -14,16 +14,19 @@ namespace ql {
 
 namespace {
 
-void awaitBeginRequest(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state)
+void awaitBeginRequest(TransferHost& host, TransferPacing& pacing, SerialControl& MSCommI,
+                       const TransferState& state)
 {
     pacing.startWait(WaitKind::Handshake);
+    ProgressDots dots(host);
     for (;;) {
         pacing.nextPass();
         const QString received = MSCommI.Input();
         // The time-out is tested first: a request read in the pass of the last dot
         // comes too late.
+        dots.show(pacing.dotsDue());
         if (pacing.waitExpired())
-            throw deviceNotResponding();
+            throw DeviceNotResponding();
         if (received == state.strBeginChar)
             return;
     }
@@ -48,19 +51,22 @@ QString receiveRecord(TransferPacing& pacing, SerialControl& MSCommI, const Tran
 
 } // namespace
 
-ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
+                          TransferPacing& pacing, const TransferState& state)
 {
-    ReceptionOutcome outcome = ReceptionOutcome::NoBeginRequest;
+    TransferResult result;
+    result.direction = Direction::HhcToPc;
     try {
-        OpenSerialPort(MSCommI, host.lineControls());
+        OpenSerialPort(MSCommI, request.line);
         host.postMessage(msg::startedHhc2Pc(currentTimeText()));
         host.postMessage(msg::configuredPort(MSCommI.Settings()));
         host.postMessage(msg::kWaitingBeginRequest);
-        awaitBeginRequest(host.pacing(), MSCommI, state);
+        awaitBeginRequest(host, pacing, MSCommI, state);
 
         RecordList& lstRecords = host.records();
         lstRecords.clear();
-        outcome = ReceptionOutcome::Interrupted;
+        result.dataStarted = TransferPacing::Clock::now();
+        result.lastRecord = result.dataStarted;
         host.postMessage(msg::kSentResponse);
         MSCommI.setInBufferCount(0);
         MSCommI.setOutput(state.strBeginChar);
@@ -68,22 +74,27 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
         qint16 count = 0;
         for (;;) {
             QString record;
-            const QString ending = receiveRecord(host.pacing(), MSCommI, state, record);
+            const QString ending = receiveRecord(pacing, MSCommI, state, record);
             count = incrementInt16(count);
             lstRecords.append(record);
+            ++result.records;
+            result.bytes += record.size() + 1;
+            result.lastRecord = TransferPacing::Clock::now();
+            host.recordMoved(result);
             host.showStatus(QString::number(count));
             if (ending == state.strEndChar) {
                 host.postMessage(msg::kReceptionCompleted);
-                outcome = ReceptionOutcome::Received;
+                result.outcome = Outcome::Succeeded;
                 CloseSerialPort(MSCommI);
-                return outcome;
+                return result;
             }
         }
     } catch (const Failure& failure) {
         host.postMessage(failure.description());
+        noteFailure(result, failure, pacing);
         forcePortClosed(MSCommI);
     }
-    return outcome;
+    return result;
 }
 
 } // namespace ql
