@@ -18,10 +18,10 @@ protected:
         };
     }
 
-    void run(const QStringList& records = {})
+    TransferResult run(const QStringList& records = {})
     {
         host.lstRecords.assign(records);
-        RunPcToHhc(host, port, state);
+        return RunPcToHhc(host, request, port, pacing, state);
     }
 
     static QStringList announced(int count)
@@ -48,6 +48,8 @@ protected:
 
     FakeTransferHost host;
     ScriptedSerialControl port;
+    ScriptedPacing pacing;
+    TransferRequest request = requestFor(Direction::PcToHhc);
     TransferState state = protocolState();
 };
 
@@ -64,14 +66,18 @@ TEST_P(PcToHhcSendTest, SendsRecordsWithSeparatorsAndEndCharacter)
 {
     const SendCase& c = GetParam();
     answerBeginRequest();
-    run(c.records);
+    const TransferResult result = run(c.records);
 
     const auto n = static_cast<int>(c.records.size());
+    EXPECT_EQ(result.outcome, Outcome::Succeeded);
+    EXPECT_EQ(result.records, n);
+    EXPECT_EQ(result.bytes, c.wire.size());
+    EXPECT_EQ(host.moved.size(), c.records.size());
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(n));
     EXPECT_EQ(port.wire, QStringLiteral("^") + c.wire);
     EXPECT_EQ(host.statuses, c.remaining);
     // One handshake pass, then one drain pass per record.
-    EXPECT_EQ(host.yields, 1 + n);
+    EXPECT_EQ(pacing.yields, 1 + n);
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(host.lstRecords.records(), c.records);
@@ -104,7 +110,9 @@ class PcToHhcRefusedTest : public PcToHhcTest, public ::testing::WithParamInterf
 TEST_P(PcToHhcRefusedTest, FailsBeforeThePortOpens)
 {
     answerBeginRequest();
-    run(GetParam().records);
+    const TransferResult result = run(GetParam().records);
+    EXPECT_EQ(result.outcome, Outcome::Refused);
+    EXPECT_EQ(result.reason, Reason::RecordsUnsendable);
     EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, GetParam().reason}));
     EXPECT_EQ(port.opens, 0);
     EXPECT_TRUE(port.wire.isEmpty());
@@ -121,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PcToHhcTest, SettingsAreLoggedInUpperCase)
 {
-    host.controls.baud = QStringLiteral("9600e");
+    request.line.baud = QStringLiteral("9600e");
     answerBeginRequest();
     run({"R"});
     ASSERT_GE(host.events.size(), 2);
@@ -144,7 +152,7 @@ TEST_F(PcToHhcTest, BeginRequestIsLoggedBeforeItLeaves)
 TEST_F(PcToHhcTest, NoAnswerFailsOnPass3000000WithTenDots)
 {
     run({"R1"});
-    EXPECT_EQ(host.yields, 3000000);
+    EXPECT_EQ(pacing.yields, 3000000);
     EXPECT_EQ(port.inputReads, 3000000);
     EXPECT_EQ(host.statuses, dots(10));
     EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(1, msg::kDeviceNotResponding));
@@ -154,7 +162,7 @@ TEST_F(PcToHhcTest, NoAnswerFailsOnPass3000000WithTenDots)
 
 TEST_F(PcToHhcTest, AnswerReadOnTheLastPassIsHonoured)
 {
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 3000000)
             port.send(QStringLiteral("^"));
     };
@@ -175,7 +183,7 @@ TEST_F(PcToHhcTest, NoiseBeforeAnswerIsDroppedAndNothingAfterItIsRead)
 
 TEST_F(PcToHhcTest, NoWindowLeftEndsHandshakeAsIfAnswered)
 {
-    host.windowsOpen = 0;
+    pacing.windowsOpen = false;
     run({"R1", "R2"});
     EXPECT_EQ(port.inputReads, 0);
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(2));
@@ -183,39 +191,45 @@ TEST_F(PcToHhcTest, NoWindowLeftEndsHandshakeAsIfAnswered)
 }
 
 struct DrainCase {
+    std::chrono::nanoseconds passTime;
     int busyReads;
     bool sent;
 };
 
 void PrintTo(const DrainCase& c, std::ostream* os)
 {
-    *os << c.busyReads << " busy reads";
+    *os << c.busyReads << " busy reads, " << c.passTime.count() << " ns a pass";
 }
 
 class PcToHhcDrainTest : public PcToHhcTest, public ::testing::WithParamInterface<DrainCase> {};
 
-TEST_P(PcToHhcDrainTest, TransmitQueueGets12345Reads)
+TEST_P(PcToHhcDrainTest, TransmitQueueGetsThreeSeconds)
 {
+    pacing.passTime = GetParam().passTime;
+    const auto passes = static_cast<int>(std::chrono::seconds(3) / GetParam().passTime);
     answerBeginRequest();
     port.busyOutReads = GetParam().busyReads;
     run({"R"});
     if (GetParam().sent) {
         EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
         EXPECT_EQ(port.wire, QStringLiteral("^R$"));
-        EXPECT_EQ(host.yields, 1 + GetParam().busyReads + 1);
+        EXPECT_EQ(pacing.yields, 1 + GetParam().busyReads + 1);
     } else {
         EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(1, msg::kDeviceNotResponding));
         EXPECT_EQ(port.wire, QStringLiteral("^"));
-        EXPECT_EQ(host.yields, 1 + 12346);
-        EXPECT_EQ(port.outBufferReads, 12345);
+        EXPECT_EQ(pacing.yields, 1 + passes);
+        EXPECT_EQ(port.outBufferReads, passes - 1);
         EXPECT_EQ(port.closes, 1);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bounds, PcToHhcDrainTest,
-                         ::testing::Values(DrainCase {0, true}, DrainCase {12344, true},
-                                           DrainCase {12345, false},
-                                           DrainCase {ScriptedSerialControl::kAlwaysBusy, false}));
+                         ::testing::Values(DrainCase {std::chrono::microseconds(5), 0, true},
+                                           DrainCase {std::chrono::microseconds(5), 599998, true},
+                                           DrainCase {std::chrono::microseconds(5), 599999, false},
+                                           DrainCase {std::chrono::microseconds(5), ScriptedSerialControl::kAlwaysBusy, false},
+                                           DrainCase {std::chrono::milliseconds(1), 2998, true},
+                                           DrainCase {std::chrono::milliseconds(1), 2999, false}));
 
 TEST_F(PcToHhcTest, DrainFailureKeepsEarlierRecordsSent)
 {
@@ -235,12 +249,12 @@ TEST_F(PcToHhcTest, DrainFailureKeepsEarlierRecordsSent)
 // operation with the control's own text and closes nothing more.
 TEST_F(PcToHhcTest, AbortDuringHandshakeEndsRunWithControlText)
 {
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 5)
             port.setPortOpen(false);
     };
     run({"R1"});
-    EXPECT_EQ(host.yields, 5);
+    EXPECT_EQ(pacing.yields, 5);
     EXPECT_EQ(host.eventsWithoutTime(),
               failedBeforeAnswer(1, ScriptedSerialControl::kClosedText));
     EXPECT_EQ(port.closes, 1);
@@ -254,12 +268,12 @@ TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
         if (text == QLatin1String("@"))
             control.busyOutReads = ScriptedSerialControl::kAlwaysBusy;
     };
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 100)
             port.setPortOpen(false);
     };
     run({"R1", "R2"});
-    EXPECT_EQ(host.yields, 100);
+    EXPECT_EQ(pacing.yields, 100);
     EXPECT_EQ(port.wire, QStringLiteral("^R1@"));
     EXPECT_EQ(host.eventsWithoutTime(),
               failedWhileSending(2, ScriptedSerialControl::kClosedText));
@@ -268,7 +282,7 @@ TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
 
 TEST_F(PcToHhcTest, DeviceVanishingDuringHandshakeEndsRunAndClosesPort)
 {
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 7)
             port.vanishedText = QStringLiteral("Input/output error");
     };
@@ -329,7 +343,7 @@ TEST_F(PcToHhcTest, OpenFailurePostsStepTextOnly)
     run({"R1"});
     EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, msg::kErrorOpeningPort}));
     EXPECT_TRUE(port.wire.isEmpty());
-    EXPECT_EQ(host.yields, 0);
+    EXPECT_EQ(pacing.yields, 0);
 }
 
 TEST_F(PcToHhcTest, CloseFailureAfterSuccessKeepsSuccessMessage)

@@ -1,15 +1,26 @@
 #pragma once
 
 #include "FakeTransferHost.h"
+#include "ScriptedPacing.h"
 #include "ScriptedSerialControl.h"
 
 #include "common/Failure.h"
 #include "eventlog/Messages.h"
+#include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
 
 #include <QStringList>
 
 namespace ql::test {
+
+inline TransferRequest requestFor(Direction direction)
+{
+    TransferRequest request;
+    request.direction = direction;
+    request.line = {QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("1")};
+    request.file = QStringLiteral("data.txt");
+    return request;
+}
 
 inline TransferState protocolState()
 {
