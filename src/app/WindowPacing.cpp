@@ -40,60 +40,72 @@ void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
         yieldNowAndThen();
         return;
     }
-    if (left < kShortestTimedWait && (event == PortEvent::OutputSent || ready.handle < 0)) {
+    const bool onHandle = ready.handle >= 0 && (event == PortEvent::Input || ready.writable);
+    if (left < kShortestTimedWait && !onHandle) {
         std::this_thread::sleep_for(left);
         yieldNowAndThen();
         return;
     }
-    watchHandle(event == PortEvent::Input ? ready.handle : -1);
+    QSocketNotifier* watched = nullptr;
+    if (onHandle) {
+        watched = event == PortEvent::Input ? &notifier(m_readable, ready.handle, QSocketNotifier::Read)
+                                            : &notifier(m_writable, ready.handle, QSocketNotifier::Write);
+        watched->setEnabled(true);
+    }
     m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(left));
     QEventLoop loop;
     m_loop = &loop;
     loop.exec();
     m_loop = nullptr;
     m_timer.stop();
-    if (m_notifier)
-        m_notifier->setEnabled(false);
-    m_lastYield = Clock::now();
+    if (watched)
+        watched->setEnabled(false);
+    afterEvents();
 }
 
-void WindowPacing::watchHandle(std::intptr_t handle)
+QSocketNotifier& WindowPacing::notifier(std::unique_ptr<QSocketNotifier>& slot, std::intptr_t handle,
+                                        QSocketNotifier::Type type)
 {
-    if (handle < 0)
-        return;
-    if (!m_notifier || m_notifier->socket() != handle) {
-        m_notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(handle), QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { wake(); });
+    if (!slot || slot->socket() != handle) {
+        slot = std::make_unique<QSocketNotifier>(static_cast<qintptr>(handle), type);
+        QObject::connect(slot.get(), &QSocketNotifier::activated, [this] { wake(); });
     }
-    m_notifier->setEnabled(true);
+    return *slot;
 }
 
 void WindowPacing::wake()
 {
     // An aborted port's handle is about to close.
-    if (m_notifier)
-        m_notifier->setEnabled(false);
+    for (QSocketNotifier* watched : {m_readable.get(), m_writable.get()}) {
+        if (watched)
+            watched->setEnabled(false);
+    }
     if (m_loop)
         m_loop->quit();
 }
 
 void WindowPacing::yieldNowAndThen()
 {
-    const auto now = Clock::now();
-    if (now - m_lastYield < kYieldInterval)
+    if (Clock::now() - m_lastYield < kYieldInterval)
         return;
-    m_lastYield = now;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    afterEvents();
+}
+
+void WindowPacing::afterEvents()
+{
+    m_lastYield = Clock::now();
+    m_attended = false;
+    for (const QWindow* window : QGuiApplication::topLevelWindows()) {
+        const Qt::WindowType type = window->type();
+        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog))
+            m_attended = true;
+    }
 }
 
 bool WindowPacing::attended() const
 {
-    for (const QWindow* window : QGuiApplication::topLevelWindows()) {
-        const Qt::WindowType type = window->type();
-        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog))
-            return true;
-    }
-    return false;
+    return m_attended;
 }
 
 } // namespace ql

@@ -33,13 +33,18 @@ protected:
 private:
     // Runs what the window has waiting, at most once in kYieldInterval.
     void yieldNowAndThen();
-    void watchHandle(std::intptr_t handle);
+    void afterEvents();
+    QSocketNotifier& notifier(std::unique_ptr<QSocketNotifier>& slot, std::intptr_t handle,
+                              QSocketNotifier::Type type);
 
     SerialControl& m_port;
     QTimer m_timer;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<QSocketNotifier> m_readable;
+    std::unique_ptr<QSocketNotifier> m_writable;
     QEventLoop* m_loop = nullptr;
     Clock::time_point m_lastYield {};
+    // Whether a window was open when events last ran.
+    bool m_attended = true;
 };
 
 } // namespace ql

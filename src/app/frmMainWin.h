@@ -35,9 +35,6 @@ class RecordList;
 class WindowPacing;
 class WindowSystem;
 
-// Twips per logical pixel, the scale of the window's design.
-inline constexpr int kTwipsPerPixel = 15;
-
 // The main window: a frameless window that draws its own title band and frame,
 // with the settings, the direction and data file, the two list views and the
 // status line. It owns the transfer state and the serial control.

@@ -9,13 +9,14 @@ namespace ql {
 enum class PortEvent { Input, OutputSent };
 
 // What a wait for a port event can sleep on: nothing when the event may have
-// happened already; else a system handle that becomes ready when input arrives or
-// the device goes (-1: none), and the longest sleep before the port must be looked
-// at again whatever the handle says.
+// happened already; else a system handle that becomes readable when input arrives
+// or the device goes, or writable when output held back can move (-1: none), and
+// the longest sleep before the port must be looked at again whatever it says.
 struct PortReadiness {
     bool now = false;
     std::intptr_t handle = -1;
     std::chrono::nanoseconds within = std::chrono::nanoseconds::max();
+    bool writable = false;
 };
 
 // How a waiting loop spends the time between two looks at the port when it must

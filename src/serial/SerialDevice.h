@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -101,11 +102,15 @@ private:
 
     // The size of one read from the system.
     static constexpr std::size_t kReadChunk = 4096;
+    // The system's number for a close that gave up on a stalled queue.
+    static const int kStalledError;
 
     // Writes what the system takes without waiting; returns how much that was.
     std::size_t writeNow(const char* data, std::size_t size);
     void pushOutput();
     std::int64_t fillInput();
+    // What the system still holds to transmit; none when the device is gone.
+    std::optional<std::int64_t> queuedInSystem();
     bool drain(std::chrono::milliseconds stall);
     void release(Leftover leftover) noexcept;
     [[noreturn]] void fail(int error, const std::string& what) const;

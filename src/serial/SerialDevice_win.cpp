@@ -10,6 +10,8 @@
 
 namespace ql {
 
+const int SerialDevice::kStalledError = ERROR_TIMEOUT;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -18,8 +20,6 @@ constexpr DWORD kQueueBytes = 4096;
 // A write hands the driver what it takes within this time and keeps the rest for
 // later calls; the system's timer may stretch it to one tick.
 constexpr DWORD kWriteWaitMs = 1;
-// How often a close looks at the driver's queue while the line carries it away.
-constexpr auto kDrainPoll = std::chrono::milliseconds(5);
 // How often a blocking wait looks at the driver: a handle opened without
 // overlapped I/O offers no event to wait for.
 constexpr DWORD kAwaitLookMs = 1;
@@ -296,56 +296,13 @@ void SerialDevice::discardOut()
     PurgeComm(handleOf(m_handle), PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
-void SerialDevice::close(std::chrono::milliseconds stall)
+std::optional<std::int64_t> SerialDevice::queuedInSystem()
 {
-    if (m_handle == -1)
-        return;
-    if (drain(stall)) {
-        release(Leftover::Delivered);
-        return;
-    }
-    release(Leftover::Discard);
-    throw SerialError(SerialError::Kind::Failed, ERROR_TIMEOUT,
-                      "The device " + m_path + " took nothing more for " + std::to_string(stall.count())
-                          + " ms, or went away: what was queued for it is lost");
-}
-
-bool SerialDevice::drain(std::chrono::milliseconds stall)
-{
-    // Progress is what the program holds plus the driver's queue getting smaller.
-    // Where the driver reports no queue (Wine's, for one), the driver taking more of
-    // what the program holds shows it.
-    std::int64_t least = std::numeric_limits<std::int64_t>::max();
-    std::int64_t queued = 0;
-    auto lastMove = Clock::now();
-    for (;;) {
-        if (m_outPos < m_out.size()) {
-            try {
-                pushOutput();
-            } catch (const SerialError&) {
-                return false;
-            }
-        }
-        DWORD errors = 0;
-        COMSTAT status {};
-        // A device that is gone keeps nothing; what it had counts as lost.
-        if (!ClearCommError(handleOf(m_handle), &errors, &status))
-            return m_outPos == m_out.size() && queued == 0;
-        queued = status.cbOutQue;
-        const std::int64_t pending = static_cast<std::int64_t>(m_out.size() - m_outPos) + queued;
-        if (pending == 0)
-            return true;
-        const auto now = Clock::now();
-        if (pending < least) {
-            least = pending;
-            lastMove = now;
-        } else if (now - lastMove >= stall) {
-            return false;
-        }
-        // A write that the driver cannot take waits by itself.
-        if (m_outPos == m_out.size())
-            std::this_thread::sleep_for(kDrainPoll);
-    }
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!ClearCommError(handleOf(m_handle), &errors, &status))
+        return std::nullopt;
+    return status.cbOutQue;
 }
 
 void SerialDevice::release(Leftover leftover) noexcept
