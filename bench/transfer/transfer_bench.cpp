@@ -9,6 +9,7 @@
 #include "hhcsim/DataFile.h"
 #include "hhcsim/SimulatedDevice.h"
 #include "records/RecordFiles.h"
+#include "support/DeviceThread.h"
 #include "records/RecordList.h"
 #include "serial/PortMap.h"
 #include "serial/PortProcedures.h"
@@ -32,7 +33,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <poll.h>
 #include <pty.h>
@@ -76,66 +76,28 @@ qint64 wireBytes(const QByteArrayList& records)
     return total;
 }
 
-// A simulated device serving one session in a thread; the times of its events kept.
-class Device {
-public:
-    Device(ql::hhcsim::DeviceOptions options, const QByteArrayList& expected)
-        : m_expected(expected)
-    {
-        options.once = true;
-        m_device = std::make_unique<ql::hhcsim::SimulatedDevice>(std::move(options), [this](const DeviceEvent& e) {
-            const auto now = Clock::now();
-            const std::lock_guard lock(m_mutex);
-            switch (e.kind) {
-            case DeviceEvent::Kind::SessionBegan:
-                m_began = now;
-                break;
-            case DeviceEvent::Kind::RecordsReceived:
-                m_received = now;
-                m_receivedExactly = e.complete && e.records == m_expected;
-                break;
-            case DeviceEvent::Kind::Problem:
-                std::fprintf(stderr, "device: %s\n", qPrintable(e.text));
-                break;
-            default:
-                break;
-            }
-        });
-        m_thread = std::thread([this] { m_device->run(); });
-    }
-    ~Device()
-    {
-        m_device->stop();
-        m_thread.join();
-    }
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
+// One session of the simulated device in a thread.
+std::unique_ptr<ql::test::DeviceThread> startDevice(ql::hhcsim::DeviceOptions options)
+{
+    options.once = true;
+    return std::make_unique<ql::test::DeviceThread>(std::move(options));
+}
 
-    std::optional<Clock::time_point> began() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_began;
-    }
-    std::optional<Clock::time_point> received() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_received;
-    }
-    bool receivedExactly() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_receivedExactly;
-    }
+std::optional<Clock::time_point> began(const ql::test::DeviceThread& device)
+{
+    return device.firstAt(DeviceEvent::Kind::SessionBegan);
+}
 
-private:
-    const QByteArrayList& m_expected;
-    mutable std::mutex m_mutex;
-    std::optional<Clock::time_point> m_began;
-    std::optional<Clock::time_point> m_received;
-    bool m_receivedExactly = false;
-    std::unique_ptr<ql::hhcsim::SimulatedDevice> m_device;
-    std::thread m_thread;
-};
+std::optional<Clock::time_point> received(const ql::test::DeviceThread& device)
+{
+    return device.firstAt(DeviceEvent::Kind::RecordsReceived);
+}
+
+bool receivedExactly(const ql::test::DeviceThread& device, const QByteArrayList& expected)
+{
+    const auto sessions = device.eventsOf(DeviceEvent::Kind::RecordsReceived);
+    return !sessions.empty() && sessions.front().complete && sessions.front().records == expected;
+}
 
 // The processor time the calling thread has used: the window's, apart from the
 // simulated device in its own thread.
@@ -230,7 +192,7 @@ public:
         options.sendRecords = records;
         options.quiet = std::chrono::milliseconds(100);
         options.faults = faults;
-        Device device(options, records);
+        const auto device = startDevice(options);
         auto* events = m_window->findChild<QListView*>(QStringLiteral("lstEvents"));
         MessageClock started(*events, from);
         MessageClock ended(*events, until);
@@ -268,17 +230,17 @@ public:
         ql::hhcsim::DeviceOptions options;
         options.linkPath = m_link;
         options.mode = ql::hhcsim::Mode::Receive;
-        Device device(options, records);
+        const auto device = startDevice(options);
         const auto start = Clock::now();
         clickStart();
         RunResult run;
         run.clickSeconds = seconds(Clock::now() - start);
         // The device reads the last characters after the port closed.
-        for (int i = 0; i < 5000 && !device.received(); ++i)
+        for (int i = 0; i < 5000 && !received(*device); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        run.ok = m_window->lastMessage() == ql::msg::kTransferSucceeded && device.receivedExactly();
-        if (device.began() && device.received())
-            run.transferSeconds = seconds(*device.received() - *device.began());
+        run.ok = m_window->lastMessage() == ql::msg::kTransferSucceeded && receivedExactly(*device, records);
+        if (began(*device) && received(*device))
+            run.transferSeconds = seconds(*received(*device) - *began(*device));
         return run;
     }
 
@@ -292,7 +254,7 @@ public:
         options.mode = ql::hhcsim::Mode::Send;
         options.sendRecords = records;
         options.quiet = std::chrono::milliseconds(100);
-        Device device(options, records);
+        const auto device = startDevice(options);
         MessageClock completed(*m_window->findChild<QListView*>(QStringLiteral("lstEvents")),
                                ql::msg::kReceptionCompleted);
         const auto start = Clock::now();
@@ -303,8 +265,8 @@ public:
         const bool savedExactly = saved.open(QIODevice::ReadOnly)
                                   && saved.readAll() == ql::hhcsim::formatDataFile(records);
         run.ok = completed.at() && savedExactly && m_window->records().count() == records.size();
-        if (device.began() && completed.at())
-            run.transferSeconds = seconds(*completed.at() - *device.began());
+        if (began(*device) && completed.at())
+            run.transferSeconds = seconds(*completed.at() - *began(*device));
         return run;
     }
 
@@ -457,14 +419,17 @@ int main(int argc, char* argv[])
     Bench bench(dir.filePath(QStringLiteral("hhc")));
     bool allOk = true;
     double worstRate = 1e18;
-    double bestSendRate = 0;
+    std::vector<double> sendShares;
     for (int run = 1; run <= runs; ++run) {
         std::vector<RunResult> results;
         if (sending) {
             results.push_back(bench.pcToHhc(records, dir.filePath(QStringLiteral("send.txt"))));
             printRun("PC->HHC", results.back(), bytes, bulkToDevice);
-            if (results.back().transferSeconds > 0)
-                bestSendRate = std::max(bestSendRate, bytes / results.back().transferSeconds);
+            // The bare paced loop right after, so that both meet the same load.
+            const double bare = controlSendRate(records, false);
+            const double share = results.back().transferSeconds > 0 ? bytes / results.back().transferSeconds / bare : 0;
+            sendShares.push_back(share);
+            std::printf("         bare paced loop %.0f chars/s: the window sent at %.1f%% of it\n", bare, 100 * share);
         }
         if (receiving) {
             results.push_back(bench.hhcToPc(records, dir.filePath(QStringLiteral("received.txt"))));
@@ -527,9 +492,9 @@ int main(int argc, char* argv[])
                     "%.2f us the OutBufferCount read)\n",
                     paced, 1e6 / paced, outBufferCountUs);
         std::printf("serial control alone, each record one Output:     %.0f chars/s\n", controlSendRate(records, true));
-        // The slowest window send of the runs above against the bare paced loop of this run.
-        const double windowShare = bestSendRate / paced;
-        std::printf("PC->HHC through the window: %.1f%% of the bare paced loop (target >= 90%%)  %s\n",
+        std::sort(sendShares.begin(), sendShares.end());
+        const double windowShare = sendShares.empty() ? 0 : sendShares[sendShares.size() / 2];
+        std::printf("PC->HHC through the window: median %.1f%% of the bare paced loop (target >= 90%%)  %s\n",
                     100 * windowShare, windowShare >= 0.9 ? "met" : "NOT met");
         waitsMet = waitsMet && windowShare >= 0.9;
     }
