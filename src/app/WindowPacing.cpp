@@ -17,6 +17,8 @@ namespace {
 constexpr auto kYieldInterval = std::chrono::milliseconds(5);
 // Shorter waits than this sleep in place: a timer counts whole milliseconds.
 constexpr auto kShortestTimedWait = std::chrono::milliseconds(2);
+// A timer takes no more than this; a wait without end looks again after it.
+constexpr auto kLongestTimedWait = std::chrono::hours(1);
 
 } // namespace
 
@@ -52,7 +54,8 @@ void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
                                             : &notifier(m_writable, ready.handle, QSocketNotifier::Write);
         watched->setEnabled(true);
     }
-    m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(left));
+    const std::chrono::nanoseconds timed = std::min<std::chrono::nanoseconds>(left, kLongestTimedWait);
+    m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(timed));
     QEventLoop loop;
     m_loop = &loop;
     loop.exec();
