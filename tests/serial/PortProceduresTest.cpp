@@ -1,4 +1,4 @@
-#include "FakeSerialControl.h"
+#include "support/FakeSerialControl.h"
 
 #include "common/Failure.h"
 #include "eventlog/Messages.h"

@@ -15,9 +15,9 @@ protected:
     {
         pacing.onYield = [this, beginRequest, requestPass](long long pass) {
             if (pass == requestPass)
-                port.send(beginRequest);
+                port.feed(beginRequest);
         };
-        port.onOutput = [reply](ScriptedSerialControl& control, const QString&) { control.send(reply); };
+        port.onOutput = [reply](FakeSerialControl& control, const QString&) { control.feed(reply); };
     }
 
     // The Abort click, handled in the given pass.
@@ -40,7 +40,7 @@ protected:
     static QStringList answered() { return waiting() << msg::kSentResponse; }
 
     FakeTransferHost host;
-    ScriptedSerialControl port;
+    TransferPort port;
     ScriptedPacing pacing;
     TransferRequest request = requestFor(Direction::HhcToPc);
     TransferState state = protocolState();
@@ -67,7 +67,7 @@ TEST_P(HhcToPcReceiveTest, CutsRecordsAtSeparatorsUntilEndCharacter)
         counts.append(QString::number(i));
     EXPECT_EQ(host.statuses, counts);
     EXPECT_EQ(host.eventsWithoutTime(), answered() << msg::kReceptionCompleted);
-    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(port.written, QStringLiteral("^"));
     // One begin pass, then one pass per character.
     EXPECT_EQ(pacing.yields, 1 + c.sent.size());
     EXPECT_EQ(port.closes, 1);
@@ -97,11 +97,11 @@ TEST_F(HhcToPcTest, ResponseIsLoggedBeforeAnswerLeaves)
     QString lastLoggedAtAnswer;
     pacing.onYield = [this](long long pass) {
         if (pass == 1)
-            port.send(QStringLiteral("^"));
+            port.feed(QStringLiteral("^"));
     };
-    port.onOutput = [&](ScriptedSerialControl& control, const QString&) {
+    port.onOutput = [&](FakeSerialControl& control, const QString&) {
         lastLoggedAtAnswer = host.events.last();
-        control.send(QStringLiteral("$"));
+        control.feed(QStringLiteral("$"));
     };
     run();
     EXPECT_EQ(lastLoggedAtAnswer, msg::kSentResponse);
@@ -127,11 +127,11 @@ TEST_P(HhcToPcPassTimeTest, NoBeginRequestFailsAfterFifteenSecondsAndKeepsList)
     EXPECT_EQ(result.outcome, Outcome::Failed);
     EXPECT_EQ(result.reason, Reason::NoResponse);
     EXPECT_EQ(pacing.yields, GetParam().passes);
-    EXPECT_EQ(port.inputReads, GetParam().passes);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), GetParam().passes);
     EXPECT_EQ(host.statuses, dots(10));
     EXPECT_EQ(host.eventsWithoutTime(), waiting() << msg::kDeviceNotResponding);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
-    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(port.closes, 1);
 }
 
@@ -171,7 +171,7 @@ TEST_F(HhcToPcTest, AbortDuringBeginWaitKeepsList)
     EXPECT_EQ(result.outcome, Outcome::Aborted);
     EXPECT_EQ(result.records, 0);
     EXPECT_EQ(pacing.yields, 100);
-    EXPECT_EQ(host.eventsWithoutTime(), waiting() << ScriptedSerialControl::kClosedText);
+    EXPECT_EQ(host.eventsWithoutTime(), waiting() << FakeSerialControl::kClosedText);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
     EXPECT_EQ(port.closes, 1);
 }
@@ -187,7 +187,7 @@ TEST_F(HhcToPcTest, AbortDuringCharacterWaitKeepsRecordsReceived)
     EXPECT_EQ(pacing.yields, 1000);
     EXPECT_EQ(host.lstRecords.records(), (QStringList {"R1", "R2"}));
     EXPECT_EQ(host.statuses, (QStringList {"1", "2"}));
-    EXPECT_EQ(host.eventsWithoutTime(), answered() << ScriptedSerialControl::kClosedText);
+    EXPECT_EQ(host.eventsWithoutTime(), answered() << FakeSerialControl::kClosedText);
     EXPECT_EQ(port.closes, 1);
 }
 
@@ -214,11 +214,11 @@ TEST_F(HhcToPcTest, CharacterWaitReadsInputOnlyWhenSomethingWaits)
     pacing.onYield = [this, first = pacing.onYield](long long pass) {
         first(pass);
         if (pass == 50)
-            port.send(QStringLiteral("$"));
+            port.feed(QStringLiteral("$"));
     };
     EXPECT_EQ(run().outcome, Outcome::Succeeded);
-    EXPECT_EQ(port.inBufferReads, 49);
-    EXPECT_EQ(port.inputReads, 1 + 1);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::InBufferCount), 49);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 1 + 1);
 }
 
 TEST_F(HhcToPcTest, Record32767IsKeptAndThe32768thIsAnOverflow)
@@ -243,7 +243,7 @@ TEST_F(HhcToPcTest, Exactly32767RecordsComplete)
 
 TEST_F(HhcToPcTest, OpenFailurePostsStepTextOnly)
 {
-    port.refuseOpen = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
     host.lstRecords.assign({"old"});
     const TransferResult result = run();
     EXPECT_EQ(result.outcome, Outcome::Refused);
@@ -255,7 +255,7 @@ TEST_F(HhcToPcTest, OpenFailurePostsStepTextOnly)
 TEST_F(HhcToPcTest, CloseFailureAfterEndKeepsCompletionMessage)
 {
     device(QStringLiteral("R$"));
-    port.refuseClose = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen, 2);
     const TransferResult result = run();
     EXPECT_EQ(result.outcome, Outcome::Failed);
     EXPECT_EQ(result.reason, Reason::ClosingPort);

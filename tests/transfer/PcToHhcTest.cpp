@@ -12,9 +12,9 @@ protected:
     // The device answers the begin request with the same character.
     void answerBeginRequest(const QString& answer = QStringLiteral("^"))
     {
-        port.onOutput = [answer](ScriptedSerialControl& control, const QString& text) {
-            if (text == QLatin1String("^") && control.wire.size() == 1)
-                control.send(answer);
+        port.onOutput = [answer](FakeSerialControl& control, const QString& text) {
+            if (text == QLatin1String("^") && control.written.size() == 1)
+                control.feed(answer);
         };
     }
 
@@ -47,7 +47,7 @@ protected:
     }
 
     FakeTransferHost host;
-    ScriptedSerialControl port;
+    TransferPort port;
     ScriptedPacing pacing;
     TransferRequest request = requestFor(Direction::PcToHhc);
     TransferState state = protocolState();
@@ -74,7 +74,7 @@ TEST_P(PcToHhcSendTest, SendsRecordsWithSeparatorsAndEndCharacter)
     EXPECT_EQ(result.bytes, c.wire.size());
     EXPECT_EQ(host.moved.size(), c.records.size());
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(n));
-    EXPECT_EQ(port.wire, QStringLiteral("^") + c.wire);
+    EXPECT_EQ(port.written, QStringLiteral("^") + c.wire);
     EXPECT_EQ(host.statuses, c.remaining);
     // One handshake pass, then one drain pass per record.
     EXPECT_EQ(pacing.yields, 1 + n);
@@ -115,7 +115,7 @@ TEST_P(PcToHhcRefusedTest, FailsBeforeThePortOpens)
     EXPECT_EQ(result.reason, Reason::RecordsUnsendable);
     EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, GetParam().reason}));
     EXPECT_EQ(port.opens, 0);
-    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(host.lstRecords.records(), GetParam().records);
 }
 
@@ -139,10 +139,10 @@ TEST_F(PcToHhcTest, SettingsAreLoggedInUpperCase)
 TEST_F(PcToHhcTest, BeginRequestIsLoggedBeforeItLeaves)
 {
     QString lastLoggedAtRequest;
-    port.onOutput = [&](ScriptedSerialControl& control, const QString&) {
-        if (control.wire == QLatin1String("^")) {
+    port.onOutput = [&](FakeSerialControl& control, const QString&) {
+        if (control.written == QLatin1String("^")) {
             lastLoggedAtRequest = host.events.last();
-            control.send(QStringLiteral("^"));
+            control.feed(QStringLiteral("^"));
         }
     };
     run({"R"});
@@ -153,10 +153,10 @@ TEST_F(PcToHhcTest, NoAnswerFailsOnPass3000000WithTenDots)
 {
     run({"R1"});
     EXPECT_EQ(pacing.yields, 3000000);
-    EXPECT_EQ(port.inputReads, 3000000);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 3000000);
     EXPECT_EQ(host.statuses, dots(10));
     EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(1, msg::kDeviceNotResponding));
-    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(port.written, QStringLiteral("^"));
     EXPECT_EQ(port.closes, 1);
 }
 
@@ -164,7 +164,7 @@ TEST_F(PcToHhcTest, AnswerReadOnTheLastPassIsHonoured)
 {
     pacing.onYield = [this](long long pass) {
         if (pass == 3000000)
-            port.send(QStringLiteral("^"));
+            port.feed(QStringLiteral("^"));
     };
     run({"R1"});
     EXPECT_EQ(host.statuses, dots(9) << "0 records remaining");
@@ -175,19 +175,19 @@ TEST_F(PcToHhcTest, NoiseBeforeAnswerIsDroppedAndNothingAfterItIsRead)
 {
     answerBeginRequest(QStringLiteral("xy\r^abc"));
     run({"R1"});
-    EXPECT_EQ(port.inputReads, 4);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 4);
     EXPECT_EQ(port.waiting(), 3);
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
-    EXPECT_EQ(port.wire, QStringLiteral("^R1$"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1$"));
 }
 
 TEST_F(PcToHhcTest, NoWindowLeftEndsHandshakeAsIfAnswered)
 {
     pacing.windowsOpen = false;
     run({"R1", "R2"});
-    EXPECT_EQ(port.inputReads, 0);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 0);
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(2));
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@R2$"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1@R2$"));
 }
 
 struct DrainCase {
@@ -212,13 +212,13 @@ TEST_P(PcToHhcDrainTest, TransmitQueueGetsThreeSeconds)
     run({"R"});
     if (GetParam().sent) {
         EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
-        EXPECT_EQ(port.wire, QStringLiteral("^R$"));
+        EXPECT_EQ(port.written, QStringLiteral("^R$"));
         EXPECT_EQ(pacing.yields, 1 + GetParam().busyReads + 1);
     } else {
         EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(1, msg::kDeviceNotResponding));
-        EXPECT_EQ(port.wire, QStringLiteral("^"));
+        EXPECT_EQ(port.written, QStringLiteral("^"));
         EXPECT_EQ(pacing.yields, 1 + passes);
-        EXPECT_EQ(port.outBufferReads, passes - 1);
+        EXPECT_EQ(port.countOf(FakeSerialControl::Op::OutBufferCount), passes - 1);
         EXPECT_EQ(port.closes, 1);
     }
 }
@@ -227,20 +227,20 @@ INSTANTIATE_TEST_SUITE_P(Bounds, PcToHhcDrainTest,
                          ::testing::Values(DrainCase {std::chrono::microseconds(5), 0, true},
                                            DrainCase {std::chrono::microseconds(5), 599998, true},
                                            DrainCase {std::chrono::microseconds(5), 599999, false},
-                                           DrainCase {std::chrono::microseconds(5), ScriptedSerialControl::kAlwaysBusy, false},
+                                           DrainCase {std::chrono::microseconds(5), FakeSerialControl::kAlwaysBusy, false},
                                            DrainCase {std::chrono::milliseconds(1), 2998, true},
                                            DrainCase {std::chrono::milliseconds(1), 2999, false}));
 
 TEST_F(PcToHhcTest, DrainFailureKeepsEarlierRecordsSent)
 {
-    port.onOutput = [](ScriptedSerialControl& control, const QString& text) {
-        if (control.wire == QLatin1String("^"))
-            control.send(QStringLiteral("^"));
+    port.onOutput = [](FakeSerialControl& control, const QString& text) {
+        if (control.written == QLatin1String("^"))
+            control.feed(QStringLiteral("^"));
         if (text == QLatin1String("@"))
-            control.busyOutReads = ScriptedSerialControl::kAlwaysBusy;
+            control.busyOutReads = FakeSerialControl::kAlwaysBusy;
     };
     run({"R1", "R2"});
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1@"));
     EXPECT_EQ(host.statuses, QStringList {"1 records remaining"});
     EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(2, msg::kDeviceNotResponding));
 }
@@ -256,17 +256,17 @@ TEST_F(PcToHhcTest, AbortDuringHandshakeEndsRunWithControlText)
     run({"R1"});
     EXPECT_EQ(pacing.yields, 5);
     EXPECT_EQ(host.eventsWithoutTime(),
-              failedBeforeAnswer(1, ScriptedSerialControl::kClosedText));
+              failedBeforeAnswer(1, FakeSerialControl::kClosedText));
     EXPECT_EQ(port.closes, 1);
 }
 
 TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
 {
-    port.onOutput = [](ScriptedSerialControl& control, const QString& text) {
-        if (control.wire == QLatin1String("^"))
-            control.send(QStringLiteral("^"));
+    port.onOutput = [](FakeSerialControl& control, const QString& text) {
+        if (control.written == QLatin1String("^"))
+            control.feed(QStringLiteral("^"));
         if (text == QLatin1String("@"))
-            control.busyOutReads = ScriptedSerialControl::kAlwaysBusy;
+            control.busyOutReads = FakeSerialControl::kAlwaysBusy;
     };
     pacing.onYield = [this](long long pass) {
         if (pass == 100)
@@ -274,9 +274,9 @@ TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
     };
     run({"R1", "R2"});
     EXPECT_EQ(pacing.yields, 100);
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1@"));
     EXPECT_EQ(host.eventsWithoutTime(),
-              failedWhileSending(2, ScriptedSerialControl::kClosedText));
+              failedWhileSending(2, FakeSerialControl::kClosedText));
     EXPECT_EQ(port.closes, 1);
 }
 
@@ -297,22 +297,22 @@ TEST_F(PcToHhcTest, PortDroppingInsideRecordSendsNoSeparator)
     answerBeginRequest();
     port.closeAfterCharacters = 3;
     run({"ABCDEF", "G"});
-    EXPECT_EQ(port.wire, QStringLiteral("^AB"));
+    EXPECT_EQ(port.written, QStringLiteral("^AB"));
     EXPECT_TRUE(host.statuses.isEmpty());
     EXPECT_EQ(host.eventsWithoutTime(),
-              failedWhileSending(2, ScriptedSerialControl::kClosedText));
+              failedWhileSending(2, FakeSerialControl::kClosedText));
 }
 
 TEST_F(PcToHhcTest, RecordNotSentWholeOnOpenPortFailsAsDeviceNotResponding)
 {
-    port.onOutput = [](ScriptedSerialControl& control, const QString&) {
-        if (control.wire == QLatin1String("^")) {
-            control.send(QStringLiteral("^"));
-            control.outputFailures = 1;
+    port.onOutput = [](FakeSerialControl& control, const QString&) {
+        if (control.written == QLatin1String("^")) {
+            control.feed(QStringLiteral("^"));
+            control.failOn(FakeSerialControl::Op::Output, control.countOf(FakeSerialControl::Op::Output) + 1, false);
         }
     };
     run({"R1", "R2"});
-    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(port.written, QStringLiteral("^"));
     EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(2, msg::kDeviceNotResponding));
     EXPECT_EQ(port.closes, 1);
 }
@@ -322,7 +322,7 @@ TEST_F(PcToHhcTest, RecordOver32767CharactersFailsBeforeAnyOfItIsSent)
     answerBeginRequest();
     const QString longest(32767, QLatin1Char('x'));
     run({longest, QString(32768, QLatin1Char('y')), "z"});
-    EXPECT_EQ(port.wire, QStringLiteral("^") + longest + QStringLiteral("@"));
+    EXPECT_EQ(port.written, QStringLiteral("^") + longest + QStringLiteral("@"));
     EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(3, overflowText()));
     EXPECT_EQ(port.closes, 1);
 }
@@ -334,26 +334,26 @@ TEST_F(PcToHhcTest, ListOver32767RecordsFailsBeforeHandshake)
     EXPECT_EQ(host.eventsWithoutTime(),
               (QStringList {kStartedPc2Hhc, kConfigured, msg::kSearchingRecords, msg::kTransferFailed,
                             overflowText()}));
-    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_TRUE(port.written.isEmpty());
 }
 
 TEST_F(PcToHhcTest, OpenFailurePostsStepTextOnly)
 {
-    port.refuseOpen = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
     run({"R1"});
     EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, msg::kErrorOpeningPort}));
-    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(pacing.yields, 0);
 }
 
 TEST_F(PcToHhcTest, CloseFailureAfterSuccessKeepsSuccessMessage)
 {
     answerBeginRequest();
-    port.refuseClose = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen, 2);
     run({"R1"});
     EXPECT_EQ(host.eventsWithoutTime(),
               succeeded(1) << msg::kTransferFailed << msg::kErrorClosingPort);
-    EXPECT_EQ(port.wire, QStringLiteral("^R1$"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1$"));
 }
 
 TEST_F(PcToHhcTest, StartMessageCarriesTimeOfDay)

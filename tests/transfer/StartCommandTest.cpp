@@ -30,9 +30,9 @@ protected:
         request.direction = Direction::HhcToPc;
         pacing.onYield = [this](long long pass) {
             if (pass == 1)
-                port.send(QStringLiteral("^"));
+                port.feed(QStringLiteral("^"));
         };
-        port.onOutput = [reply](ScriptedSerialControl& control, const QString&) { control.send(reply); };
+        port.onOutput = [reply](FakeSerialControl& control, const QString&) { control.feed(reply); };
     }
 
     void writeFile(const QByteArray& bytes)
@@ -58,7 +58,7 @@ protected:
 
     QTemporaryDir dir;
     FakeTransferHost host;
-    ScriptedSerialControl port;
+    TransferPort port;
     ScriptedPacing pacing;
     TransferRequest request = requestFor(Direction::PcToHhc);
     TransferState state = protocolState();
@@ -117,7 +117,7 @@ TEST_F(StartCommandTest, MissingFilePassesFileCheck)
 {
     request.file = dir.filePath(QStringLiteral("absent/none.txt"));
     host.lstRecords.assign({"R"});
-    port.refuseOpen = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
     start();
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kTransferFailed, msg::kErrorOpeningPort}));
 }
@@ -125,12 +125,12 @@ TEST_F(StartCommandTest, MissingFilePassesFileCheck)
 TEST_F(StartCommandTest, SendRunEndsWithSuccess)
 {
     host.lstRecords.assign({"R1", "R2"});
-    port.onOutput = [](ScriptedSerialControl& control, const QString&) {
-        if (control.wire == QLatin1String("^"))
-            control.send(QStringLiteral("^"));
+    port.onOutput = [](FakeSerialControl& control, const QString&) {
+        if (control.written == QLatin1String("^"))
+            control.feed(QStringLiteral("^"));
     };
     EXPECT_TRUE(start().succeeded());
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@R2$"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1@R2$"));
     EXPECT_EQ(host.starts, 1);
     expectEndedOn(msg::kTransferSucceeded);
 }
@@ -161,7 +161,7 @@ TEST_F(StartCommandTest, ReceiveRunWithoutBeginRequestLeavesFileAlone)
     writeFile("keep\r\n");
     request.direction = Direction::HhcToPc;
     host.lstRecords.assign({"stale"});
-    port.refuseOpen = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
     EXPECT_EQ(start().reason, Reason::OpeningPort);
     EXPECT_EQ(fileBytes(), QByteArray("keep\r\n"));
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kErrorOpeningPort}));

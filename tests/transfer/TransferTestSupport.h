@@ -2,7 +2,7 @@
 
 #include "FakeTransferHost.h"
 #include "ScriptedPacing.h"
-#include "ScriptedSerialControl.h"
+#include "support/FakeSerialControl.h"
 
 #include "common/Failure.h"
 #include "eventlog/Messages.h"
@@ -12,6 +12,11 @@
 #include <QStringList>
 
 namespace ql::test {
+
+// The serial control of the transfer tests: polled millions of times, it keeps counts only.
+struct TransferPort : FakeSerialControl {
+    TransferPort() { recordCalls = false; }
+};
 
 inline TransferRequest requestFor(Direction direction)
 {
