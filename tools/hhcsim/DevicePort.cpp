@@ -95,6 +95,8 @@ DevicePort::DevicePort(const QString& linePath)
     m_master = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_master < 0)
         throwErrno(QStringLiteral("cannot open %1").arg(linePath));
+    // What reached the line before the device was there is not for this device.
+    ::tcflush(m_master, TCIFLUSH);
     termios tio {};
     if (::tcgetattr(m_master, &tio) != 0 || (::cfmakeraw(&tio), ::tcsetattr(m_master, TCSANOW, &tio) != 0)) {
         const int rawErrno = errno;
