@@ -90,10 +90,14 @@ QStringList events(const frmMainWin& window)
     return out;
 }
 
-void start(frmMainWin& window, QComboBox& ports, const QString& number)
+QString lastEvents(const frmMainWin& window)
 {
-    ports.setEditText(number);
-    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("PicStart")), Qt::LeftButton);
+    return events(window).join(QStringLiteral(" | ")).right(200);
+}
+
+void click(frmMainWin& window, const char* name)
+{
+    QTest::mouseClick(window.findChild<QWidget*>(QLatin1String(name)), Qt::LeftButton);
 }
 
 } // namespace
@@ -125,13 +129,19 @@ int main(int argc, char* argv[])
     auto [number, tip] = adapterEntry(ports);
     check(describesAdapter(tip), "the port box offers the adapter with its description", tip);
 
-    steps.reached("send");
-    steps.go("send");
-    window.setProcessIndex(0);
-    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
-    start(window, ports, number);
-    check(events(window).contains(msg::kTransferSucceeded) && !events(window).contains(msg::kTransferFailed),
-          "sends 2,000 records", events(window).join(QStringLiteral(" | ")).right(200));
+    // The host starts the device for each send before it lets the window go.
+    const auto send = [&](const char* step, const char* what, const QString& detail) {
+        steps.reached(step);
+        steps.go(step);
+        window.clearEvents();
+        window.setProcessIndex(0);
+        click(window, "cmdBrowse");
+        ports.setEditText(number);
+        click(window, "PicStart");
+        check(events(window).contains(msg::kTransferSucceeded) && !events(window).contains(msg::kTransferFailed), what,
+              detail.isEmpty() ? lastEvents(window) : detail);
+    };
+    send("send", "sends 2,000 records", {});
 
     // The host sends once the window waits for the device.
     QTimer watch;
@@ -150,12 +160,13 @@ int main(int argc, char* argv[])
             }
         });
         watch.start(20);
-        start(window, ports, number);
+        ports.setEditText(number);
+        click(window, "PicStart");
         watch.stop();
     };
     receive("receive-all", QStringLiteral("all.txt"), false);
     check(events(window).contains(msg::kReceptionCompleted) && window.records().count() == 2000,
-          "receives 2,000 records", events(window).join(QStringLiteral(" | ")).right(200));
+          "receives 2,000 records", lastEvents(window));
 
     // At 9,600 baud the host has time to unplug in the middle.
     auto& baud = *window.findChild<QComboBox*>(QStringLiteral("cmbBaud"));
@@ -163,7 +174,7 @@ int main(int argc, char* argv[])
     receive("receive", QStringLiteral("received.txt"), true);
     steps.reached("receive-ended");
     check(receiving && !events(window).contains(msg::kReceptionCompleted),
-          "a reception fails when the adapter is unplugged", events(window).join(QStringLiteral(" | ")).right(200));
+          "a reception fails when the adapter is unplugged", lastEvents(window));
 
     check(waitUntil([&ports] { return adapterEntry(ports).first.isEmpty(); }, 10000),
           "the port box no longer offers the unplugged adapter");
@@ -176,15 +187,8 @@ int main(int argc, char* argv[])
     check(waitUntil([&ports] { return describesAdapter(adapterEntry(ports).second); }, 20000),
           "the port box offers the adapter again with its description", adapterEntry(ports).second);
     std::tie(number, tip) = adapterEntry(ports);
-    steps.reached("resend");
-    steps.go("resend");
-    window.clearEvents();
     baud.setEditText(QStringLiteral("115200"));
-    window.setProcessIndex(0);
-    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
-    start(window, ports, number);
-    check(events(window).contains(msg::kTransferSucceeded) && !events(window).contains(msg::kTransferFailed),
-          "sends on the adapter plugged back", tip);
+    send("resend", "sends on the adapter plugged back", tip);
     steps.reached("done");
     return g_failures == 0 ? 0 : 1;
 }
