@@ -451,7 +451,7 @@ int main(int argc, char* argv[])
 
     bool waitsMet = true;
     if (sending && receiving) {
-        // The window's waits on its own event loop, against the targets.
+        // The window's waits on its own event loop, against their targets.
         using namespace std::chrono_literals;
         ql::hhcsim::Faults silent;
         silent.noAnswer = true;
