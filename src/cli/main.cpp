@@ -3,6 +3,7 @@
 #include "Terminal.h"
 
 #include "common/Failure.h"
+#include "common/FileNames.h"
 #include "common/ProcessSignals.h"
 #include "eventlog/Messages.h"
 #include "records/RecordFiles.h"
@@ -12,6 +13,7 @@
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
 
+#include <QFile>
 #include <QProcessEnvironment>
 
 #include <algorithm>
@@ -84,7 +86,7 @@ int outcome(CliHost& host, Command command)
 int transfer(const CliOptions& options)
 {
     TerminationSignals::install();
-    ignoreFileSizeLimitSignal();
+    ignoreWriteFailureSignals();
 
     SystemSerialControl MSCommI(portsFor(options));
     BlockingPacing pacing(MSCommI, options.handshakeTimeout, TerminationSignals::fd());
@@ -129,8 +131,16 @@ int transfer(const CliOptions& options)
 int main(int argc, char* argv[])
 {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        const std::optional<QString> argument = fileNameText(QByteArray(argv[i]));
+        if (!argument) {
+            printText(stderr, QStringLiteral("quorvalink-cli: the argument '%1' holds bytes that are not valid "
+                                             "text here; no file or device is used in its place\n")
+                                  .arg(QFile::decodeName(argv[i])));
+            return kExitUsage;
+        }
+        arguments.append(*argument);
+    }
     const ParsedOptions parsed = parseOptions(arguments);
     if (!parsed.error.isEmpty()) {
         printText(stderr, QStringLiteral("quorvalink-cli: %1\nTry 'quorvalink-cli --help'.\n").arg(parsed.error));
