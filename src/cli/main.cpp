@@ -78,7 +78,9 @@ int outcome(CliHost& host, Command command)
         return host.posted(msg::kTransferSucceeded) && !host.posted(msg::kTransferFailed) ? kExitSuccess
                                                                                           : kExitTransferFailed;
     const bool saved = host.posted(msg::writtenRecords(host.records().count()));
+    // A file that reads back otherwise than the device sent is no clean run for a script.
     return host.posted(msg::kReceptionCompleted) && saved && !host.posted(msg::kErrorClosingPort)
+                   && host.unholdableRecords() == 0
                ? kExitSuccess
                : kExitTransferFailed;
 }
@@ -114,9 +116,13 @@ int transfer(const CliOptions& options)
             status = kExitTransferFailed;
         }
     }
-    const bool signalled = TerminationSignals::take() != 0;
-    if (pacing.aborted() || (signalled && status != kExitSuccess))
+    const int signal = TerminationSignals::take();
+    if (pacing.aborted() || (signal != 0 && status != kExitSuccess)) {
         status = kExitInterrupted;
+        // The failure texts of an aborted run speak of a closed port; this says who closed it.
+        if (signal != 0)
+            host.postMessage(QStringLiteral("Aborted by signal %1 . . .").arg(signal));
+    }
 
     host.clearProgress();
     if (options.quiet && status != kExitSuccess)

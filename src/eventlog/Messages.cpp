@@ -96,7 +96,9 @@ QString recordTooLong(int number, qsizetype length)
 
 QString incompleteRecordDropped(qsizetype length)
 {
-    return QStringLiteral("An incomplete record of %1 characters was not saved . . .").arg(length);
+    return QStringLiteral("An incomplete record of %1 %2 was not saved . . .")
+        .arg(length)
+        .arg(length == 1 ? QStringLiteral("character") : QStringLiteral("characters"));
 }
 
 QString instanceLockUnavailable(const QString& reason)

@@ -340,6 +340,8 @@ SimulatedDevice::Outcome SimulatedDevice::sendSession()
             return {Ending::Completed, QStringLiteral("fell silent after %1 of %2 (fault)").arg(k).arg(records.size())};
         }
         if (faults.hangupAfter == k) {
+            if (faults.cutRecordBytes > 0 && writeBytes(records.at(k).left(faults.cutRecordBytes)) != Io::Ok)
+                return {Ending::Closed, QStringLiteral("PC closed the port after %1 of %2").arg(k).arg(records.size())};
             hangUp(QStringLiteral("after sending %1 (fault)").arg(recordsText(k)));
             return {Ending::HungUp, QStringLiteral("hung up after %1 of %2 (fault)").arg(k).arg(records.size())};
         }
