@@ -15,6 +15,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace ql::test {
 namespace {
@@ -294,7 +295,8 @@ TEST_P(CliHostileEnvironment, LosesNothingAndSaysWhatHappened)
                    if (limit > 0)
                        process.setChildProcessModifier([limit] {
                            const rlimit bytes {limit, limit};
-                           ::setrlimit(RLIMIT_FSIZE, &bytes);
+                           if (::setrlimit(RLIMIT_FSIZE, &bytes) != 0)
+                               ::_exit(127);
                        });
                });
     EXPECT_EQ(run.finish(), c.status) << run.out().toStdString() << run.err().toStdString();

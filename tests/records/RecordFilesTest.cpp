@@ -272,8 +272,9 @@ INSTANTIATE_TEST_SUITE_P(
         SaveTargetCase {"HardLinkedFileKeepsItsLinks",
                         [](const QTemporaryDir& dir) {
                             writeBytes(dir.filePath("out.txt"), "old\r\n");
-                            ::link(QFile::encodeName(dir.filePath("out.txt")).constData(),
-                                   QFile::encodeName(dir.filePath("other.txt")).constData());
+                            EXPECT_EQ(::link(QFile::encodeName(dir.filePath("out.txt")).constData(),
+                                             QFile::encodeName(dir.filePath("other.txt")).constData()),
+                                      0);
                             return dir.filePath("out.txt");
                         },
                         true,
@@ -405,8 +406,10 @@ TEST_F(RecordFilesTest, FailedWriteLeavesTheOldFileIntactAndTheRecordsInTheList)
         QTemporaryDir dir;
         const QString file = dir.filePath("out.txt");
         writeBytes(file, old);
-        if (linked)
-            ::link(QFile::encodeName(file).constData(), QFile::encodeName(dir.filePath("other.txt")).constData());
+        if (linked) {
+            ASSERT_EQ(::link(QFile::encodeName(file).constData(), QFile::encodeName(dir.filePath("other.txt")).constData()),
+                      0);
+        }
         m_list.assign(records);
         test::RecordingPoster poster;
 

@@ -395,28 +395,26 @@ SimulatedDevice::Ending SimulatedDevice::waitForClose(bool reading)
         const Io io = reading ? takeInput(chunk, true, nullptr) : waitLine(Want::Nothing, true, nullptr);
         if (io == Io::Stopped)
             return Ending::Stopped;
-        if (io == Io::Closed) {
-            // What the PC wrote just before closing still waits on the line. It is
-            // this session's unless the PC has already opened the port again.
-            if (reading && m_port->pcOpens() == 0)
-                takeLeftoverInput();
+        if (io == Io::Closed)
             return Ending::Closed;
-        }
     }
 }
 
-void SimulatedDevice::takeLeftoverInput()
+QByteArray SimulatedDevice::takeLeftoverInput()
 {
+    QByteArray leftover;
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(m_port->master(), buffer, sizeof buffer);
         if (n > 0)
-            m_received.append(buffer, n);
+            leftover.append(buffer, n);
         else if (n < 0 && errno == EINTR)
             continue;
         else
-            return;
+            break;
     }
+    m_received.append(leftover);
+    return leftover;
 }
 
 bool SimulatedDevice::pcClosed()
@@ -466,6 +464,17 @@ SimulatedDevice::Io SimulatedDevice::takeInput(QByteArray& chunk, bool closeFirs
     const auto slow = m_options.faults.slowReadPerByte;
     for (;;) {
         const Io ready = waitLine(Want::Input, closeFirst, deadline);
+        // The close is seen on the watch, the PC's last bytes on the line; the
+        // terminal hands those over on its own time, so the close can come first
+        // although the bytes were written before it. A read now still gets them.
+        // They are this session's unless the PC has already opened the port again.
+        if (ready == Io::Closed && m_port->pcOpens() == 0) {
+            const QByteArray leftover = takeLeftoverInput();
+            if (!leftover.isEmpty()) {
+                chunk.append(leftover);
+                return Io::Ok;
+            }
+        }
         if (ready != Io::Ok)
             return ready;
         char buffer[4096];

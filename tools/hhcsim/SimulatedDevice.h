@@ -124,7 +124,7 @@ private:
     Ending receiveRecords(DeviceEvent& received);
     void finishSession(Direction direction, Outcome outcome);
     Ending waitForClose(bool reading);
-    void takeLeftoverInput();
+    QByteArray takeLeftoverInput();
 
     bool pcClosed();
     Io waitLine(Want want, bool closeFirst, const Clock::time_point* deadline);
