@@ -121,7 +121,7 @@ int transfer(const CliOptions& options)
         status = kExitInterrupted;
         // The failure texts of an aborted run speak of a closed port; this says who closed it.
         if (signal != 0)
-            host.postMessage(QStringLiteral("Aborted by signal %1 . . .").arg(signal));
+            host.postMessage(msg::abortedBySignal(signal));
     }
 
     host.clearProgress();

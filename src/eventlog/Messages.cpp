@@ -86,12 +86,18 @@ QString recordHoldsLineEnd(int number)
         .arg(number);
 }
 
-QString recordTooLong(int number, qsizetype length)
+QString recordTooLong(int number, qsizetype length, qsizetype longest)
 {
     return QStringLiteral("Record %1 is %2 characters long, so the data file cannot be loaded again (a record "
-                          "holds at most 32767) . . .")
+                          "holds at most %3) . . .")
         .arg(number)
-        .arg(length);
+        .arg(length)
+        .arg(longest);
+}
+
+QString abortedBySignal(int signal)
+{
+    return QStringLiteral("Aborted by signal %1 . . .").arg(signal);
 }
 
 QString incompleteRecordDropped(qsizetype length)

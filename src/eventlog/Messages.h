@@ -63,7 +63,9 @@ QString recordsLost(int count, const QString& why);
 QString dataFileRefused(const QString& path, const QString& why);
 // The first received record that the data file cannot give back as it came.
 QString recordHoldsLineEnd(int number);
-QString recordTooLong(int number, qsizetype length);
+QString recordTooLong(int number, qsizetype length, qsizetype longest);
+// A run that a signal ended through the Abort path.
+QString abortedBySignal(int signal);
 // The characters of a record that had not ended when the reception stopped.
 QString incompleteRecordDropped(qsizetype length);
 // A pseudo-terminal tells nothing of what its far end has read.

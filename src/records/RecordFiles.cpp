@@ -125,11 +125,11 @@ Recovery writeRecovery(const QString& path, const QByteArray& bytes)
 
     Recovery recovery;
     QStringList folders = fs::temporaryFolders();
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (!data.isEmpty() && QDir().mkpath(data))
+    const QString data = dataFolder();
+    if (!data.isEmpty())
         folders.prepend(data);
-    else if (!data.isEmpty())
-        recovery.whyNot.append(data + QStringLiteral(": the folder cannot be made"));
+    else
+        recovery.whyNot.append(QStringLiteral("the user's data folder cannot be made"));
     for (const QString& folder : folders) {
         for (int n = 1; n <= kMaxNameTries; ++n) {
             const QString name = folder + QLatin1Char('/') + fileName
@@ -245,7 +245,7 @@ bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const 
     const UnholdableRecords unholdable = findUnholdableRecords(lstRecords.records());
     if (unholdable.count > 0)
         poster.postMessage(unholdable.firstLength > 0
-                               ? msg::recordTooLong(unholdable.firstNumber, unholdable.firstLength)
+                               ? msg::recordTooLong(unholdable.firstNumber, unholdable.firstLength, kMaxRecordLength)
                                : msg::recordHoldsLineEnd(unholdable.firstNumber));
     return saved;
 }

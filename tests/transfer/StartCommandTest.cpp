@@ -232,11 +232,10 @@ TEST_P(StartReceiveFileTest, RefusesAFileThatCannotTakeRecordsBeforeOpeningThePo
     QDir(dir.path()).mkdir(QStringLiteral("folder"));
     // Another user's link in a sticky folder that anyone may write to, aimed at a file of ours.
     QDir(dir.path()).mkdir(QStringLiteral("shared"));
-    const QByteArray shared = QFile::encodeName(dir.filePath(QStringLiteral("shared")));
-    ::chmod(shared.constData(), 01777);
-    const QByteArray link = shared + "/data.txt";
-    if (target == QLatin1String("shared/data.txt")
-        && (::symlink("../victim", link.constData()) != 0 || ::lchown(link.constData(), 65534, 65534) != 0))
+    const QByteArray link = QFile::encodeName(dir.filePath(QStringLiteral("shared/data.txt")));
+    if (::chmod(QFile::encodeName(dir.filePath(QStringLiteral("shared"))).constData(), 01777) != 0
+        || (target == QLatin1String("shared/data.txt")
+            && (::symlink("../victim", link.constData()) != 0 || ::lchown(link.constData(), 65534, 65534) != 0)))
         GTEST_SKIP() << "only root can give a link to another user";
     host.file = target.startsWith(QLatin1Char('/')) ? target : dir.filePath(target);
     deviceSends(QStringLiteral("A$"));
