@@ -1,5 +1,7 @@
 #include "serial/PortMap.h"
 
+#include "serial/AdapterDescription.h"
+
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -134,6 +136,9 @@ PortMap PortMap::fromSystem()
         QString description = info.description();
         if (description.isEmpty())
             description = info.manufacturer();
+        // Without udev, Qt knows nothing of an adapter; its own strings still name it.
+        if (description.isEmpty())
+            description = adapterDescription(info.systemLocation());
         ports.append(SystemPort {info.systemLocation(), description});
     }
     return fromRule(QProcessEnvironment::systemEnvironment(), ports);

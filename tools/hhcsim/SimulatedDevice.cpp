@@ -58,7 +58,7 @@ SimulatedDevice::SimulatedDevice(DeviceOptions options, Listener listener)
     : m_options(std::move(options))
     , m_listener(std::move(listener))
 {
-    if (m_options.linkPath.isEmpty())
+    if (m_options.linkPath.isEmpty() && m_options.linePath.isEmpty())
         throw std::invalid_argument("no link path given");
     m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_stopFd < 0)
@@ -73,7 +73,8 @@ SimulatedDevice::SimulatedDevice(DeviceOptions options, Listener listener)
 
 SimulatedDevice::~SimulatedDevice()
 {
-    removeLinkTo(m_options.linkPath, m_port->slavePath());
+    if (!m_port->isLine())
+        removeLinkTo(m_options.linkPath, m_port->slavePath());
     m_port.reset();
     ::close(m_stopFd);
 }
@@ -97,7 +98,7 @@ bool SimulatedDevice::run()
             if (!waitForOpen())
                 return true;
             const bool hadSession = serveOpenPort();
-            if (stopRequested() || (hadSession && m_options.once))
+            if (stopRequested() || (hadSession && m_options.once) || m_port->isLine())
                 return true;
         }
     } catch (const std::exception& e) {
@@ -108,6 +109,15 @@ bool SimulatedDevice::run()
 
 void SimulatedDevice::openPort()
 {
+    if (!m_options.linePath.isEmpty()) {
+        m_port = std::make_unique<DevicePort>(m_options.linePath);
+        {
+            const std::lock_guard lock(m_pathMutex);
+            m_ptsPath = m_options.linePath;
+        }
+        emitText(DeviceEvent::Kind::Published, QStringLiteral("talking on %1").arg(m_options.linePath));
+        return;
+    }
     auto port = std::make_unique<DevicePort>();
     publishLink(m_options.linkPath, port->slavePath());
     {
@@ -464,10 +474,10 @@ SimulatedDevice::Io SimulatedDevice::takeInput(QByteArray& chunk, bool closeFirs
     const auto slow = m_options.faults.slowReadPerByte;
     for (;;) {
         const Io ready = waitLine(Want::Input, closeFirst, deadline);
-        // The close is seen on the watch, the PC's last bytes on the line; the
-        // terminal hands those over on its own time, so the close can come first
-        // although the bytes were written before it. A read now still gets them.
-        // They are this session's unless the PC has already opened the port again.
+        // The line's readiness is taken before the watch is read, and the terminal
+        // hands the PC's bytes over on its own time: a close can be seen while the
+        // last bytes written before it did not yet count as readable. A read now
+        // still gets them. They are this session's unless the PC opened the port again.
         if (ready == Io::Closed && m_port->pcOpens() == 0) {
             const QByteArray leftover = takeLeftoverInput();
             if (!leftover.isEmpty()) {
