@@ -40,11 +40,15 @@ QString CliHost::summary(const TransferResult& result)
 {
     const double time = seconds(result.lastRecord - result.dataStarted);
     const double perSecond = time > 0 ? static_cast<double>(result.bytes) / time : 0.0;
-    return QStringLiteral("Summary: %1 records, %2 bytes, %3 seconds, %4 characters per second")
-        .arg(result.records)
-        .arg(result.bytes)
-        .arg(time, 0, 'f', 3)
-        .arg(perSecond, 0, 'f', 0);
+    QString text = QStringLiteral("Summary: %1 records, %2 bytes, %3 seconds, %4 characters per second")
+                       .arg(result.records)
+                       .arg(result.bytes)
+                       .arg(time, 0, 'f', 3)
+                       .arg(perSecond, 0, 'f', 0);
+    if (result.unholdableRecords > 0)
+        text += QStringLiteral(", %1 records that the data file cannot give back as they came")
+                    .arg(result.unholdableRecords);
+    return text;
 }
 
 void CliHost::printHeldBack(std::FILE* to) const

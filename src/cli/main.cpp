@@ -3,7 +3,9 @@
 #include "Terminal.h"
 
 #include "common/Failure.h"
+#include "common/FileNames.h"
 #include "common/ProcessSignals.h"
+#include "eventlog/Messages.h"
 #include "records/RecordFiles.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
@@ -11,6 +13,8 @@
 #include "transfer/TransferPacing.h"
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
+
+#include <QFile>
 
 #include <cstdio>
 #include <exception>
@@ -42,8 +46,9 @@ PortMap portsFor(const CliOptions& options)
 int exitStatus(const TransferResult& result)
 {
     switch (result.outcome) {
-    case Outcome::Succeeded: return kExitSuccess;
-    case Outcome::Failed: return kExitTransferFailed;
+    // A file that reads back otherwise than the device sent is no clean run for a script.
+    case Outcome::Succeeded: return result.unholdableRecords == 0 ? kExitSuccess : kExitTransferFailed;
+    case Outcome::Failed: return result.reason == Reason::FileNotWritten ? kExitUnusable : kExitTransferFailed;
     case Outcome::Aborted: return kExitInterrupted;
     case Outcome::Refused: break;
     }
@@ -53,7 +58,7 @@ int exitStatus(const TransferResult& result)
 int transfer(const CliOptions& options)
 {
     TerminationSignals::install();
-    ignoreFileSizeLimitSignal();
+    ignoreWriteFailureSignals();
 
     SystemSerialControl MSCommI(portsFor(options));
     BlockingPacing pacing(MSCommI, options.handshakeTimeout, TerminationSignals::fd());
@@ -84,8 +89,12 @@ int transfer(const CliOptions& options)
             status = kExitTransferFailed;
         }
     }
-    if (TerminationSignals::take() != 0 && status != kExitSuccess)
+    const int signal = TerminationSignals::take();
+    if (signal != 0 && status != kExitSuccess) {
         status = kExitInterrupted;
+        // The failure texts of an aborted run speak of a closed port; this says who closed it.
+        host.postMessage(msg::abortedBySignal(signal));
+    }
 
     host.clearProgress();
     if (options.quiet && status != kExitSuccess)
@@ -100,8 +109,16 @@ int transfer(const CliOptions& options)
 int main(int argc, char* argv[])
 {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        const std::optional<QString> argument = fileNameText(QByteArray(argv[i]));
+        if (!argument) {
+            printText(stderr, QStringLiteral("quorvalink-cli: the argument '%1' holds bytes that are not valid "
+                                             "text here; no file or device is used in its place\n")
+                                  .arg(QFile::decodeName(argv[i])));
+            return kExitUsage;
+        }
+        arguments.append(*argument);
+    }
     const ParsedOptions parsed = parseOptions(arguments);
     if (!parsed.error.isEmpty()) {
         printText(stderr, QStringLiteral("quorvalink-cli: %1\nTry 'quorvalink-cli --help'.\n").arg(parsed.error));

@@ -24,15 +24,16 @@ enum class SaveKind {
 
 // Where a save put the records, and what it kept.
 struct SaveOutcome {
-    bool written = false; // the whole list reached the data file
-    QString backupKept;   // the data file as it stood before, when kept
-    QString recoveryFile; // where the records went instead, when anywhere
+    bool written = false;      // the whole list reached the data file
+    QString backupKept;        // the data file as it stood before, when kept
+    QString recoveryFile;      // where the records went instead, when anywhere
+    int unholdableRecords = 0; // records kept that the file cannot give back as they came
 };
 
 // Writes every record of the list to the data file at `path`, posting its messages.
 // The file keeps its links, owner and mode. When it cannot take the records, they go
 // to a recovery file in the user's data folder instead, and the messages name it.
 SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path,
-                     SaveKind kind = SaveKind::Replace);
+                            SaveKind kind = SaveKind::Replace);
 
 } // namespace ql

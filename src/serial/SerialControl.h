@@ -63,6 +63,10 @@ public:
     // What a wait for the event can sleep on. A control that cannot tell is looked
     // at again at once.
     virtual PortReadiness readiness(PortEvent) { return {true}; }
+
+    // Whether the open port is one whose far end's reading nobody can see (a
+    // pseudo-terminal), so that an empty output queue only means handed to the system.
+    virtual bool deliveryUnseen() const { return false; }
 };
 
 } // namespace ql

@@ -55,7 +55,7 @@ struct SystemSerialControl::Impl {
     SerialDevice& requireOpen(const char* what)
     {
         if (!device)
-            throw Failure(EBADF, QStringLiteral("%1: port %2 is not open").arg(QLatin1String(what)).arg(commPort));
+            throw Failure(EBADF, QStringLiteral("%1: the port is not open").arg(QLatin1String(what)));
         return *device;
     }
 };
@@ -190,6 +190,11 @@ QString SystemSerialControl::Input()
 PortReadiness SystemSerialControl::readiness(PortEvent event)
 {
     return m_impl->device ? onDevice([&] { return m_impl->device->readiness(event); }) : PortReadiness {true};
+}
+
+bool SystemSerialControl::deliveryUnseen() const
+{
+    return m_impl->device && m_impl->device->isPseudoTerminal();
 }
 
 const PortMap& SystemSerialControl::ports() const

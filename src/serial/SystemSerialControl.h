@@ -39,6 +39,7 @@ public:
     void setOutput(const QString& text) override;
     QString Input() override;
     PortReadiness readiness(PortEvent event) override;
+    bool deliveryUnseen() const override;
 
     const PortMap& ports() const;
     void setPorts(PortMap ports);

@@ -10,6 +10,8 @@
 #include "transfer/TransferState.h"
 #include "transfer/TransferWaits.h"
 
+#include <utility>
+
 namespace ql {
 
 namespace {
@@ -56,6 +58,7 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
 {
     TransferResult result;
     result.direction = Direction::HhcToPc;
+    QString record; // until its separator or end character arrives
     try {
         OpenSerialPort(MSCommI, request.line);
         host.postMessage(msg::startedHhc2Pc(currentTimeText()));
@@ -73,12 +76,12 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
 
         qint16 count = 0;
         for (;;) {
-            QString record;
             const QString ending = receiveRecord(pacing, MSCommI, state, record);
+            const QString received = std::exchange(record, QString());
             count = incrementInt16(count);
-            lstRecords.append(record);
+            lstRecords.append(received);
             ++result.records;
-            result.bytes += record.size() + 1;
+            result.bytes += received.size() + 1;
             result.lastRecord = TransferPacing::Clock::now();
             host.recordMoved(result);
             host.showStatus(QString::number(count));
@@ -91,6 +94,9 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
         }
     } catch (const Failure& failure) {
         host.postMessage(failure.description());
+        result.droppedCharacters = static_cast<int>(record.size());
+        if (!record.isEmpty())
+            host.postMessage(msg::incompleteRecordDropped(record.size()));
         noteFailure(result, failure, pacing);
         forcePortClosed(MSCommI);
     }

@@ -101,6 +101,9 @@ TransferResult RunPcToHhc(TransferHost& host, const TransferRequest& request, Se
             host.recordMoved(result);
             host.showStatus(QString::number(n - k - 1) + kRecordsRemaining);
         }
+        result.deliveryUnseen = MSCommI.deliveryUnseen();
+        if (result.deliveryUnseen)
+            host.postMessage(msg::kVirtualPortDelivery);
         host.postMessage(msg::kTransferSucceeded);
         CloseSerialPort(MSCommI);
         result.outcome = Outcome::Succeeded;

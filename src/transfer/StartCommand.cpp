@@ -48,9 +48,12 @@ TransferResult receiveAndSave(TransferHost& host, const TransferRequest& request
         result.fileWritten = request.file;
     result.backupKept = saved.backupKept;
     result.recoveryFile = saved.recoveryFile;
-    if (!saved.written && result.succeeded()) {
-        result.outcome = Outcome::Failed;
+    result.unholdableRecords = saved.unholdableRecords;
+    // Records that are not on disk weigh more than how the reception ended.
+    if (!saved.written) {
         result.reason = Reason::FileNotWritten;
+        if (result.outcome == Outcome::Succeeded)
+            result.outcome = Outcome::Failed;
     }
     return result;
 }

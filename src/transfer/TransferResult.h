@@ -50,10 +50,19 @@ struct TransferResult {
     std::chrono::steady_clock::time_point dataStarted {};
     std::chrono::steady_clock::time_point lastRecord {};
 
+    // PC->HHC: the port's far end reads unseen (a pseudo-terminal), so the last
+    // character was only handed to the system.
+    bool deliveryUnseen = false;
+
     // HHC->PC: where the records went. Empty when nothing went there.
     QString fileWritten;
     QString backupKept;
     QString recoveryFile;
+    // The warnings of the reception: the characters of a record that never got its
+    // separator or end character, dropped; and records the data file keeps but
+    // cannot give back as they came.
+    int droppedCharacters = 0;
+    int unholdableRecords = 0;
 
     bool succeeded() const { return outcome == Outcome::Succeeded; }
 };

@@ -187,7 +187,10 @@ TEST_F(HhcToPcTest, AbortDuringCharacterWaitKeepsRecordsReceived)
     EXPECT_EQ(pacing.yields, 1000);
     EXPECT_EQ(host.lstRecords.records(), (QStringList {"R1", "R2"}));
     EXPECT_EQ(host.statuses, (QStringList {"1", "2"}));
-    EXPECT_EQ(host.eventsWithoutTime(), answered() << FakeSerialControl::kClosedText);
+    // "R3" had no separator yet: never a record, and told so.
+    EXPECT_EQ(result.droppedCharacters, 2);
+    EXPECT_EQ(host.eventsWithoutTime(),
+              answered() << FakeSerialControl::kClosedText << msg::incompleteRecordDropped(2));
     EXPECT_EQ(port.closes, 1);
 }
 
@@ -203,7 +206,8 @@ TEST_F(HhcToPcTest, DeviceVanishingMidRecordsEndsRunAndClosesPort)
     EXPECT_EQ(result.outcome, Outcome::Failed);
     EXPECT_EQ(result.reason, Reason::PortFailed);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"R1"});
-    EXPECT_EQ(host.eventsWithoutTime(), answered() << QStringLiteral("Input/output error"));
+    EXPECT_EQ(host.eventsWithoutTime(),
+              answered() << QStringLiteral("Input/output error") << msg::incompleteRecordDropped(2));
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(port.PortOpen());
 }
