@@ -1,5 +1,7 @@
 #include "serial/SystemPorts.h"
 
+#include "serial/AdapterDescription.h"
+
 #include <QSerialPortInfo>
 
 namespace ql {
@@ -12,6 +14,9 @@ QList<SystemPort> systemPorts()
         QString description = info.description();
         if (description.isEmpty())
             description = info.manufacturer();
+        // Without udev, Qt knows nothing of an adapter; its own strings still name it.
+        if (description.isEmpty())
+            description = adapterDescription(info.systemLocation());
         ports.append(SystemPort {info.systemLocation(), description});
     }
     return ports;

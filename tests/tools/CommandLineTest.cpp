@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(BadLines, CommandLineRefuses,
                                            "--baud 0", "--baud 9600x", "--baud -1", "--noise 0x10",
                                            "--quiet-ms 0", "--stop-after", "--hangup-after +1",
                                            "--slow-read-us 99999999999999999999", "--link=",
-                                           "--once=yes", "--link a --link b"));
+                                           "--once=yes", "--link a --link b", "--link a --line b"));
 
 QString simulatorPath()
 {

@@ -85,7 +85,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             continue;
         }
         static const QStringList kValued = {
-            QStringLiteral("--link"),       QStringLiteral("--mode"),       QStringLiteral("--send-file"),
+            QStringLiteral("--link"),       QStringLiteral("--line"),       QStringLiteral("--mode"),       QStringLiteral("--send-file"),
             QStringLiteral("--receive-file"), QStringLiteral("--quiet-ms"), QStringLiteral("--noise"),
             QStringLiteral("--stop-after"), QStringLiteral("--hangup-after"), QStringLiteral("--slow-read-us"),
             QStringLiteral("--baud"),
@@ -95,11 +95,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         if (!takeValue())
             return fail(QStringLiteral("%1 needs a value").arg(name));
 
-        if (name == QLatin1String("--link") || name == QLatin1String("--send-file")
+        if (name == QLatin1String("--link") || name == QLatin1String("--line") || name == QLatin1String("--send-file")
             || name == QLatin1String("--receive-file")) {
             if (value->isEmpty())
                 return fail(QStringLiteral("%1 needs a path").arg(name));
             (name == QLatin1String("--link")        ? line.device.linkPath
+             : name == QLatin1String("--line")      ? line.device.linePath
              : name == QLatin1String("--send-file") ? line.sendFile
                                                     : line.receiveFile) = *value;
         } else if (name == QLatin1String("--mode")) {
@@ -141,6 +142,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
 
     if (line.help)
         return parsed;
+    if (seen.contains(QStringLiteral("--link")) && seen.contains(QStringLiteral("--line")))
+        return fail(QStringLiteral("--link has no use with --line"));
     if (line.device.mode == Mode::Send && line.sendFile.isEmpty())
         return fail(QStringLiteral("send mode needs --send-file"));
     if (line.device.mode == Mode::Receive && !line.sendFile.isEmpty())
@@ -161,6 +164,11 @@ QString usageText()
         "\n"
         "Options:\n"
         "  --link PATH          the link to create (default /tmp/quorvalink-hhc)\n"
+        "  --line PATH          talk on this line instead: a unix socket to connect to,\n"
+        "                       such as a virtual machine's serial port, or a terminal.\n"
+        "                       The PC's opens and closes cannot be seen there, so a\n"
+        "                       session starts at once and the device ends when the\n"
+        "                       far end goes\n"
         "  --mode MODE          receive: answer the PC's \"^\" and collect records until \"$\"\n"
         "                       send: send \"^\", wait for the answer, send the records\n"
         "                       auto: tell the direction by what the PC does after\n"

@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -59,6 +61,48 @@ DevicePort::DevicePort()
             ::close(m_watch);
         ::close(m_master);
         throw;
+    }
+}
+
+DevicePort::DevicePort(const QString& linePath)
+    : m_pcOpens(1)
+    , m_slavePath(linePath)
+{
+    const QByteArray name = QFile::encodeName(linePath);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        throwErrno(QStringLiteral("cannot find the line %1").arg(linePath));
+    if (S_ISSOCK(st.st_mode)) {
+        sockaddr_un address {};
+        if (static_cast<size_t>(name.size()) >= sizeof address.sun_path) {
+            errno = ENAMETOOLONG;
+            throwErrno(QStringLiteral("cannot connect to %1").arg(linePath));
+        }
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+        m_master = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (m_master < 0)
+            throwErrno(QStringLiteral("cannot make a socket"));
+        // A local connection is made at once or refused; it never waits.
+        if (::connect(m_master, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            const int connectErrno = errno;
+            hangUp();
+            errno = connectErrno;
+            throwErrno(QStringLiteral("cannot connect to %1").arg(linePath));
+        }
+        return;
+    }
+    m_master = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_master < 0)
+        throwErrno(QStringLiteral("cannot open %1").arg(linePath));
+    // What reached the line before the device was there is not for this device.
+    ::tcflush(m_master, TCIFLUSH);
+    termios tio {};
+    if (::tcgetattr(m_master, &tio) != 0 || (::cfmakeraw(&tio), ::tcsetattr(m_master, TCSANOW, &tio) != 0)) {
+        const int rawErrno = errno;
+        hangUp();
+        errno = rawErrno;
+        throwErrno(QStringLiteral("cannot set raw mode on %1").arg(linePath));
     }
 }
 

@@ -10,6 +10,10 @@ namespace ql::hhcsim {
 class DevicePort {
 public:
     DevicePort();
+    // The device's end of a line that exists already: a unix socket, which it
+    // connects to (a virtual machine's serial port), or a terminal. Nothing tells
+    // when the PC opens or closes its end, so the PC counts as holding it open.
+    explicit DevicePort(const QString& linePath);
     ~DevicePort();
     DevicePort(const DevicePort&) = delete;
     DevicePort& operator=(const DevicePort&) = delete;
@@ -19,6 +23,7 @@ public:
     int openWatch() const { return m_watch; }
     const QString& slavePath() const { return m_slavePath; }
     bool isHungUp() const { return m_master < 0; }
+    bool isLine() const { return m_watch < 0; }
 
     struct WatchNews {
         bool opened = false;     // the PC opened the port at least once

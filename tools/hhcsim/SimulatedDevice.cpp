@@ -58,7 +58,7 @@ SimulatedDevice::SimulatedDevice(DeviceOptions options, Listener listener)
     : m_options(std::move(options))
     , m_listener(std::move(listener))
 {
-    if (m_options.linkPath.isEmpty())
+    if (m_options.linkPath.isEmpty() && m_options.linePath.isEmpty())
         throw std::invalid_argument("no link path given");
     m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_stopFd < 0)
@@ -73,7 +73,8 @@ SimulatedDevice::SimulatedDevice(DeviceOptions options, Listener listener)
 
 SimulatedDevice::~SimulatedDevice()
 {
-    removeLinkTo(m_options.linkPath, m_port->slavePath());
+    if (!m_port->isLine())
+        removeLinkTo(m_options.linkPath, m_port->slavePath());
     m_port.reset();
     ::close(m_stopFd);
 }
@@ -97,7 +98,7 @@ bool SimulatedDevice::run()
             if (!waitForOpen())
                 return true;
             const bool hadSession = serveOpenPort();
-            if (stopRequested() || (hadSession && m_options.once))
+            if (stopRequested() || (hadSession && m_options.once) || m_port->isLine())
                 return true;
         }
     } catch (const std::exception& e) {
@@ -108,6 +109,15 @@ bool SimulatedDevice::run()
 
 void SimulatedDevice::openPort()
 {
+    if (!m_options.linePath.isEmpty()) {
+        m_port = std::make_unique<DevicePort>(m_options.linePath);
+        {
+            const std::lock_guard lock(m_pathMutex);
+            m_ptsPath = m_options.linePath;
+        }
+        emitText(DeviceEvent::Kind::Published, QStringLiteral("talking on %1").arg(m_options.linePath));
+        return;
+    }
     auto port = std::make_unique<DevicePort>();
     publishLink(m_options.linkPath, port->slavePath());
     {

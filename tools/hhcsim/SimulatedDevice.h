@@ -40,6 +40,9 @@ struct Faults {
 
 struct DeviceOptions {
     QString linkPath;
+    // Talk on this line instead of a pseudo-terminal of the device's own (see
+    // DevicePort); run() then ends when the far end goes.
+    QString linePath;
     Mode mode = Mode::Auto;
     // What a send session sends. Empty: the device has nothing to send, because
     // the protocol cannot carry an empty set ("$" alone is one empty record).
