@@ -6,31 +6,47 @@
 #   cmake --install build/windows --prefix DIR
 #   cd build/windows && cpack
 install(TARGETS quorvalink quorvalink-cli RUNTIME DESTINATION .)
-install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets> DESTINATION .)
-install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 
+# Installs a DLL into a folder of the installed one; with MinGW a copy stripped of
+# its symbols, which takes a third of the Qt libraries' room and most of the runtime's.
+set(stripped_dir ${PROJECT_BINARY_DIR}/stripped)
+set(stripped_files)
+function(ql_install_dll file destination)
+  if(MINGW)
+    cmake_path(GET file FILENAME name)
+    set(copy ${stripped_dir}/${destination}/${name})
+    add_custom_command(OUTPUT ${copy}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${stripped_dir}/${destination}
+      COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${copy} ${file}
+      DEPENDS ${file}
+      VERBATIM)
+    set(stripped_files ${stripped_files} ${copy} PARENT_SCOPE)
+    set(file ${copy})
+  endif()
+  install(FILES ${file} DESTINATION ${destination})
+endfunction()
+
+foreach(module IN ITEMS Core Gui Widgets)
+  get_target_property(file Qt6::${module} IMPORTED_LOCATION_RELEASE)
+  ql_install_dll(${file} .)
+endforeach()
+get_target_property(file Qt6::QWindowsIntegrationPlugin IMPORTED_LOCATION_RELEASE)
+ql_install_dll(${file} platforms)
+get_target_property(file Qt6::QWindowsVistaStylePlugin IMPORTED_LOCATION_RELEASE)
+ql_install_dll(${file} styles)
+
 if(MINGW)
-  # Stripped, the runtime is less than half its size.
-  set(runtime_dir ${PROJECT_BINARY_DIR}/runtime)
-  set(runtime_files)
   foreach(dll IN ITEMS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
-                    OUTPUT_VARIABLE source OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-    if(NOT IS_ABSOLUTE ${source})
+                    OUTPUT_VARIABLE file OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    if(NOT IS_ABSOLUTE ${file})
       message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${dll} is")
     endif()
-    add_custom_command(OUTPUT ${runtime_dir}/${dll}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${runtime_dir}
-      COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${runtime_dir}/${dll} ${source}
-      DEPENDS ${source}
-      VERBATIM)
-    list(APPEND runtime_files ${runtime_dir}/${dll})
+    ql_install_dll(${file} .)
   endforeach()
-  add_custom_target(runtime ALL DEPENDS ${runtime_files})
-  install(FILES ${runtime_files} DESTINATION .)
+  add_custom_target(stripped_dlls ALL DEPENDS ${stripped_files})
 else()
   set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION .)
   include(InstallRequiredSystemLibraries)
