@@ -24,7 +24,7 @@ int main(int argc, char* argv[])
         std::fputs(answer->toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    ql::ignoreFileSizeLimitSignal();
+    ql::ignoreWriteFailureSignals();
     ql::TerminationSignals::install();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quorvalink"));

@@ -5,6 +5,7 @@
 #include "app/SingleInstanceLock.h"
 #include "app/VersionText.h"
 #include "app/frmMainWin.h"
+#include "common/FileNames.h"
 #include "common/ProcessSignals.h"
 #include "eventlog/Messages.h"
 #include "serial/PortMap.h"
@@ -37,7 +38,7 @@ QString usageText()
                "Ports are numbered 1 to 99. The environment variable QUORVALINK_COM<n> names the\n"
                "device of port n (for example QUORVALINK_COM1=/dev/ttyUSB0); the system's serial\n"
                "ports take the remaining numbers, lowest first. The window lists the ports that\n"
-               "open at start-up; Start accepts ports 1 to 16.\n"
+               "open at start-up; Start accepts ports 1 to 99.\n"
                "\n"
                "SIGTERM, SIGINT and SIGHUP abort a running transfer, keep the records received\n"
                "so far, and close the window.\n"
@@ -81,12 +82,11 @@ ArgumentText argumentText(const QByteArrayList& arguments)
         return result;
     QStringList fields;
     for (const QByteArray& field : bytes.split('#')) {
-        const QString name = QFile::decodeName(field);
-        if (QFile::encodeName(name) == field) {
-            fields.append(name);
+        if (const std::optional<QString> name = fileNameText(field)) {
+            fields.append(*name);
         } else {
             fields.append(QString());
-            result.unusable.append(name);
+            result.unusable.append(QFile::decodeName(field));
         }
     }
     result.text = fields.join(QLatin1Char('#'));

@@ -1,6 +1,7 @@
 #include "CliHost.h"
 
 #include "eventlog/Messages.h"
+#include "records/RecordFormat.h"
 #include "transfer/TransferState.h"
 
 #include <QDateTime>
@@ -59,15 +60,23 @@ double CliHost::dataSeconds() const
     return std::chrono::duration<double>(m_lastRecord - m_dataStart).count();
 }
 
+int CliHost::unholdableRecords() const
+{
+    return m_process == kHhcToPc ? findUnholdableRecords(m_records.records()).count : 0;
+}
+
 QString CliHost::summary() const
 {
     const double seconds = dataSeconds();
     const double perSecond = seconds > 0 ? static_cast<double>(m_bytes) / seconds : 0.0;
-    return QStringLiteral("Summary: %1 records, %2 bytes, %3 seconds, %4 characters per second")
-        .arg(m_recordsDone)
-        .arg(m_bytes)
-        .arg(seconds, 0, 'f', 3)
-        .arg(perSecond, 0, 'f', 0);
+    QString text = QStringLiteral("Summary: %1 records, %2 bytes, %3 seconds, %4 characters per second")
+                       .arg(m_recordsDone)
+                       .arg(m_bytes)
+                       .arg(seconds, 0, 'f', 3)
+                       .arg(perSecond, 0, 'f', 0);
+    if (const int unholdable = unholdableRecords(); unholdable > 0)
+        text += QStringLiteral(", %1 records that the data file cannot give back as they came").arg(unholdable);
+    return text;
 }
 
 void CliHost::printHeldBack(std::FILE* to) const

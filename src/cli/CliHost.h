@@ -42,6 +42,8 @@ public:
     const QStringList& messages() const { return m_messages; }
     bool posted(const QString& text) const { return m_messages.contains(text); }
 
+    // Received records that the data file keeps but cannot give back as they came.
+    int unholdableRecords() const;
     // Records, bytes, seconds and characters per second of the records moved.
     QString summary() const;
     // The event lines held back by --quiet, for a run that failed.

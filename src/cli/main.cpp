@@ -3,6 +3,7 @@
 #include "Terminal.h"
 
 #include "common/Failure.h"
+#include "common/FileNames.h"
 #include "common/ProcessSignals.h"
 #include "eventlog/Messages.h"
 #include "records/RecordFiles.h"
@@ -12,6 +13,7 @@
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
 
+#include <QFile>
 #include <QProcessEnvironment>
 
 #include <algorithm>
@@ -76,7 +78,9 @@ int outcome(CliHost& host, Command command)
         return host.posted(msg::kTransferSucceeded) && !host.posted(msg::kTransferFailed) ? kExitSuccess
                                                                                           : kExitTransferFailed;
     const bool saved = host.posted(msg::writtenRecords(host.records().count()));
+    // A file that reads back otherwise than the device sent is no clean run for a script.
     return host.posted(msg::kReceptionCompleted) && saved && !host.posted(msg::kErrorClosingPort)
+                   && host.unholdableRecords() == 0
                ? kExitSuccess
                : kExitTransferFailed;
 }
@@ -84,7 +88,7 @@ int outcome(CliHost& host, Command command)
 int transfer(const CliOptions& options)
 {
     TerminationSignals::install();
-    ignoreFileSizeLimitSignal();
+    ignoreWriteFailureSignals();
 
     SystemSerialControl MSCommI(portsFor(options));
     BlockingPacing pacing(MSCommI, options.handshakeTimeout, TerminationSignals::fd());
@@ -112,9 +116,13 @@ int transfer(const CliOptions& options)
             status = kExitTransferFailed;
         }
     }
-    const bool signalled = TerminationSignals::take() != 0;
-    if (pacing.aborted() || (signalled && status != kExitSuccess))
+    const int signal = TerminationSignals::take();
+    if (pacing.aborted() || (signal != 0 && status != kExitSuccess)) {
         status = kExitInterrupted;
+        // The failure texts of an aborted run speak of a closed port; this says who closed it.
+        if (signal != 0)
+            host.postMessage(msg::abortedBySignal(signal));
+    }
 
     host.clearProgress();
     if (options.quiet && status != kExitSuccess)
@@ -129,8 +137,16 @@ int transfer(const CliOptions& options)
 int main(int argc, char* argv[])
 {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        const std::optional<QString> argument = fileNameText(QByteArray(argv[i]));
+        if (!argument) {
+            printText(stderr, QStringLiteral("quorvalink-cli: the argument '%1' holds bytes that are not valid "
+                                             "text here; no file or device is used in its place\n")
+                                  .arg(QFile::decodeName(argv[i])));
+            return kExitUsage;
+        }
+        arguments.append(*argument);
+    }
     const ParsedOptions parsed = parseOptions(arguments);
     if (!parsed.error.isEmpty()) {
         printText(stderr, QStringLiteral("quorvalink-cli: %1\nTry 'quorvalink-cli --help'.\n").arg(parsed.error));

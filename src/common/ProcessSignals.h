@@ -2,10 +2,11 @@
 
 namespace ql {
 
-// The signals that ask the program to end (interrupt, terminate, hang-up), turned
+// The signals that would end the program from outside (interrupt, terminate,
+// hang-up, quit, the timers, the user and real-time signals, a CPU limit), turned
 // into a file descriptor that becomes readable when one arrives, so that a program
 // can take the Abort path from its own event loop or poll() instead of dying in
-// the middle of a transfer.
+// the middle of a transfer. Faults of the program itself keep their default.
 class TerminationSignals {
 public:
     // Catches the signals from now on; calling it again changes nothing.
@@ -16,8 +17,10 @@ public:
     static int take();
 };
 
-// A write past the file-size limit then fails with its own error, which the
-// writer reports, instead of ending the program with the records unsaved.
-void ignoreFileSizeLimitSignal();
+// A write past the file-size limit, or to a closed pipe or socket (a reader of
+// standard output that went away), then fails with its own error, which the
+// writer reports or passes over, instead of ending the program with the records
+// unsaved and the port not given back.
+void ignoreWriteFailureSignals();
 
 } // namespace ql

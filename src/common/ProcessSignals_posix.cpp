@@ -35,7 +35,10 @@ void TerminationSignals::install()
     // Restarting keeps ordinary blocking calls unaware of the signal; the pipe
     // wakes whoever waits for it.
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2,
+                             SIGIO, SIGPWR, SIGSTKFLT, SIGXCPU})
+        ::sigaction(signal, &action, nullptr);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
         ::sigaction(signal, &action, nullptr);
 }
 
@@ -55,9 +58,10 @@ int TerminationSignals::take()
     return last;
 }
 
-void ignoreFileSizeLimitSignal()
+void ignoreWriteFailureSignals()
 {
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace ql

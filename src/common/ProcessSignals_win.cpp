@@ -47,9 +47,9 @@ int TerminationSignals::take()
     return g_last.exchange(0);
 }
 
-void ignoreFileSizeLimitSignal()
+void ignoreWriteFailureSignals()
 {
-    // Windows has no such signal: a write past a limit simply fails.
+    // Windows has no such signals: such a write simply fails.
 }
 
 } // namespace ql

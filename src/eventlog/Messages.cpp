@@ -66,6 +66,47 @@ QString recordsRecovered(const QString& path)
     return QStringLiteral("The received records were written to ") + path;
 }
 
+QString recordsLost(int count, const QString& why)
+{
+    return QStringLiteral("%1 received records could not be written to any file and are lost when the program "
+                          "ends: %2")
+        .arg(count)
+        .arg(why);
+}
+
+QString dataFileRefused(const QString& path, const QString& why)
+{
+    return QStringLiteral("The data file %1 cannot be used: %2").arg(path, why);
+}
+
+QString recordHoldsLineEnd(int number)
+{
+    return QStringLiteral("Record %1 holds a line end (CR), so the data file gives it back as more than one "
+                          "record . . .")
+        .arg(number);
+}
+
+QString recordTooLong(int number, qsizetype length, qsizetype longest)
+{
+    return QStringLiteral("Record %1 is %2 characters long, so the data file cannot be loaded again (a record "
+                          "holds at most %3) . . .")
+        .arg(number)
+        .arg(length)
+        .arg(longest);
+}
+
+QString abortedBySignal(int signal)
+{
+    return QStringLiteral("Aborted by signal %1 . . .").arg(signal);
+}
+
+QString incompleteRecordDropped(qsizetype length)
+{
+    return QStringLiteral("An incomplete record of %1 %2 was not saved . . .")
+        .arg(length)
+        .arg(length == 1 ? QStringLiteral("character") : QStringLiteral("characters"));
+}
+
 QString instanceLockUnavailable(const QString& reason)
 {
     return QStringLiteral("Single-instance lock not taken, a second copy will not be refused: ") + reason;

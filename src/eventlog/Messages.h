@@ -38,8 +38,6 @@ inline const QString kSavingFile = QStringLiteral("Please wait, saving file . . 
 inline const QString kFileError = QStringLiteral("Error occured while reading the file");
 
 inline const QString kNothingToSend = QStringLiteral("There are no records to send . . .");
-inline const QString kRecordsOnlyInList =
-    QStringLiteral("The received records could not be written anywhere: they are only in the records list");
 
 // "Started pc2hhc process at " followed by the time as HH:mm:ss.
 QString startedPc2Hhc(const QString& time);
@@ -59,6 +57,21 @@ QString recordHoldsProtocolCharacter(int number, const QString& character);
 QString previousFileKept(const QString& path);
 // Where received records went when the data file could not take them.
 QString recordsRecovered(const QString& path);
+// How many received records no file could take, and why.
+QString recordsLost(int count, const QString& why);
+// Why the data file cannot be used, for a refusal that the file error alone does not explain.
+QString dataFileRefused(const QString& path, const QString& why);
+// The first received record that the data file cannot give back as it came.
+QString recordHoldsLineEnd(int number);
+QString recordTooLong(int number, qsizetype length, qsizetype longest);
+// A run that a signal ended through the Abort path.
+QString abortedBySignal(int signal);
+// The characters of a record that had not ended when the reception stopped.
+QString incompleteRecordDropped(qsizetype length);
+// A pseudo-terminal tells nothing of what its far end has read.
+inline const QString kVirtualPortDelivery =
+    QStringLiteral("The port is a pseudo-terminal: success means that the last character was handed to the "
+                   "system, not that the device has read it");
 
 // Which device a port number stands for, and why none could be opened.
 // "Com port " N " is " followed by the device path and what the system says of it.

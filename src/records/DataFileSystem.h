@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -22,9 +23,17 @@ struct PathFacts {
     unsigned permissions = 0;
     unsigned owner = 0;
     unsigned group = 0;
+    QString refusal;              // why the path cannot take records, in the system's words; empty when it can
 };
 
 PathFacts inspect(const QString& path);
+
+// The first symbolic link on the way to `path` that the kernel's protected-links
+// rule would not follow for this user: one in a sticky folder that anyone may
+// write to, owned by neither this user nor the folder's owner. Another user can
+// plant such a link to turn a write into the overwriting of a file of ours. Empty
+// when there is none.
+QString untrustedLink(const QString& path);
 
 // Hands the bytes of the regular file at `path` to `consume`, chunk by chunk, until
 // the end or until `consume` returns false. Never blocks on a FIFO or a device: they
@@ -47,5 +56,15 @@ bool removeFile(const QString& path);
 
 // Replaces the contents of the regular file at `path`, which keeps its identity.
 bool overwriteInPlace(const QString& path, QByteArrayView bytes);
+
+// Folders for the program's own files when the user's data folder cannot take
+// them, in the order to try them.
+QStringList temporaryFolders();
+
+// Creates the new file `path` for this user alone, never through a name that
+// exists (a planted link included), holding `bytes` synced to disk. Empty when
+// done; otherwise the system's reason, with nothing left behind. `taken` tells a
+// name that exists already.
+QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken);
 
 } // namespace ql::fs

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,12 +83,34 @@ bool writeAll(int fd, QByteArrayView bytes)
     return true;
 }
 
-bool folderWritable(const QString& path)
+QString systemText(int error)
 {
-    const QByteArray folder = encoded(QFileInfo(path).absolutePath());
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Empty when names can be added to and removed from the folder of `path`;
+// otherwise the folder and the system's reason.
+QString folderRefusal(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray name = encoded(folder);
     struct stat st {};
-    return ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode)
-        && ::access(folder.constData(), W_OK | X_OK) == 0;
+    if (::stat(name.constData(), &st) != 0)
+        return folder + QStringLiteral(": ") + systemText(errno);
+    if (!S_ISDIR(st.st_mode))
+        return folder + QStringLiteral(": ") + systemText(ENOTDIR);
+    if (::access(name.constData(), W_OK | X_OK) != 0)
+        return folder + QStringLiteral(": ") + systemText(errno);
+    return {};
+}
+
+// Where a relative path starts from.
+QByteArray workingFolder()
+{
+    char* here = ::getcwd(nullptr, 0);
+    const QByteArray folder = here != nullptr ? QByteArray(here) : QByteArray("/");
+    std::free(here);
+    return folder;
 }
 
 // Writes through `fill` into a new hidden file beside `beside`.
@@ -114,15 +137,20 @@ PathFacts inspect(const QString& path)
     const QByteArray name = encoded(path);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0) {
-        struct stat link {};
+        const int error = errno;
+        struct stat dangling {};
         // A broken link: a file written there would land somewhere else.
-        facts.kind = (errno == ENOENT && ::lstat(name.constData(), &link) != 0) ? PathFacts::Kind::Missing
-                                                                                 : PathFacts::Kind::Other;
-        facts.folderWritable = folderWritable(path);
+        const bool missing = error == ENOENT && ::lstat(name.constData(), &dangling) != 0;
+        facts.kind = missing ? PathFacts::Kind::Missing : PathFacts::Kind::Other;
+        const QString folderProblem = folderRefusal(path);
+        facts.folderWritable = folderProblem.isEmpty();
+        facts.refusal = !missing ? (error == ENOENT ? QStringLiteral("a symbolic link to nothing") : systemText(error))
+                                 : folderProblem;
         return facts;
     }
     if (!S_ISREG(st.st_mode)) {
         facts.kind = PathFacts::Kind::Other;
+        facts.refusal = S_ISDIR(st.st_mode) ? systemText(EISDIR) : QStringLiteral("not a regular file");
         return facts;
     }
     facts.kind = PathFacts::Kind::Regular;
@@ -135,10 +163,57 @@ PathFacts inspect(const QString& path)
     facts.owner = st.st_uid;
     facts.group = st.st_gid;
     facts.writable = ::access(encoded(facts.target).constData(), W_OK) == 0;
-    facts.folderWritable = folderWritable(facts.target);
+    if (!facts.writable)
+        facts.refusal = systemText(errno);
+    facts.folderWritable = folderRefusal(facts.target).isEmpty();
     const bool ownerKept = ::geteuid() == 0 || (st.st_uid == ::geteuid() && st.st_gid == ::getegid());
     facts.renameKeepsIdentity = facts.folderWritable && st.st_nlink == 1 && ownerKept;
     return facts;
+}
+
+QString untrustedLink(const QString& path)
+{
+    // Longer chains fail at the system's own limit, which says so itself.
+    constexpr int kMaxLinks = 40;
+    QByteArray rest = encoded(path);
+    QByteArray folder = rest.startsWith('/') ? QByteArray("/") : workingFolder();
+    int links = 0;
+    while (!rest.isEmpty()) {
+        const qsizetype slash = rest.indexOf('/');
+        const QByteArray part = slash < 0 ? rest : rest.left(slash);
+        rest = slash < 0 ? QByteArray() : rest.mid(slash + 1);
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            folder.truncate(std::max<qsizetype>(folder.lastIndexOf('/'), 1));
+            continue;
+        }
+        const QByteArray next = (folder == "/" ? folder : folder + '/') + part;
+        struct stat entry {};
+        if (::lstat(next.constData(), &entry) != 0)
+            return {};
+        if (!S_ISLNK(entry.st_mode)) {
+            folder = next;
+            continue;
+        }
+        struct stat holder {};
+        if (::stat(folder.constData(), &holder) != 0)
+            return {};
+        const bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
+        if (shared && entry.st_uid != ::geteuid() && entry.st_uid != holder.st_uid)
+            return QFile::decodeName(next);
+        if (++links > kMaxLinks)
+            return {};
+        QByteArray target(4096, Qt::Uninitialized);
+        const ssize_t size = ::readlink(next.constData(), target.data(), static_cast<size_t>(target.size()));
+        if (size <= 0 || size >= target.size())
+            return {};
+        target.truncate(size);
+        if (target.startsWith('/'))
+            folder = "/";
+        rest = rest.isEmpty() ? target : target + '/' + rest;
+    }
+    return {};
 }
 
 bool readRegularFile(const QString& path, const std::function<bool(QByteArrayView chunk)>& consume)
@@ -225,6 +300,39 @@ bool overwriteInPlace(const QString& path, QByteArrayView bytes)
         return false;
     const bool done = writeAll(fd.get(), bytes) && ::ftruncate(fd.get(), bytes.size()) == 0 && ::fsync(fd.get()) == 0;
     return fd.close() && done;
+}
+
+QStringList temporaryFolders()
+{
+    QStringList folders;
+    const QString chosen = qEnvironmentVariable("TMPDIR");
+    if (!chosen.isEmpty())
+        folders.append(chosen);
+    if (!folders.contains(QStringLiteral("/tmp")))
+        folders.append(QStringLiteral("/tmp"));
+    return folders;
+}
+
+QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken)
+{
+    const QByteArray name = encoded(path);
+    int fd = -1;
+    do {
+        fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    taken = fd < 0 && errno == EEXIST;
+    if (fd < 0)
+        return systemText(errno);
+    Fd file(fd);
+    int error = 0;
+    if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0)
+        error = errno;
+    if (!file.close() && error == 0)
+        error = errno;
+    if (error == 0)
+        return {};
+    ::unlink(name.constData());
+    return systemText(error);
 }
 
 } // namespace ql::fs

@@ -85,6 +85,18 @@ bool writeAll(HANDLE handle, QByteArrayView bytes)
     return true;
 }
 
+QString systemText(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                          | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const QString result = size > 0 ? QString::fromWCharArray(text, static_cast<qsizetype>(size)).trimmed()
+                                    : QStringLiteral("error %1").arg(error);
+    LocalFree(text);
+    return result;
+}
+
 // Windows tells who may add files to a folder only by its access lists, so this
 // asks the folder itself, with a file that is gone again when its handle closes.
 bool folderWritable(const QString& path)
@@ -133,11 +145,16 @@ PathFacts inspect(const QString& path)
         facts.kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathFacts::Kind::Missing
                                                                                      : PathFacts::Kind::Other;
         facts.folderWritable = folderWritable(path);
+        if (facts.kind == PathFacts::Kind::Other)
+            facts.refusal = systemText(error);
+        else if (!facts.folderWritable)
+            facts.refusal = QFileInfo(path).absolutePath() + QStringLiteral(": no new file can be made there");
         return facts;
     }
     BY_HANDLE_FILE_INFORMATION info {};
     if (!isRegular(handle.get(), &info)) {
         facts.kind = PathFacts::Kind::Other;
+        facts.refusal = QStringLiteral("not a regular file");
         return facts;
     }
     facts.kind = PathFacts::Kind::Regular;
@@ -147,11 +164,19 @@ PathFacts inspect(const QString& path)
     facts.sizeBytes = (static_cast<qint64>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     facts.writable = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0
                   && Handle(openExisting(facts.target, GENERIC_WRITE)).valid();
+    if (!facts.writable)
+        facts.refusal = QStringLiteral("the file is read-only or in use");
     facts.folderWritable = folderWritable(facts.target);
     // A renamed file takes its access list from the folder, as the replaced one
     // almost always did; what it cannot take over is a second link.
     facts.renameKeepsIdentity = facts.folderWritable && info.nNumberOfLinks == 1;
     return facts;
+}
+
+QString untrustedLink(const QString&)
+{
+    // Windows has no shared sticky folders: only administrators may make links.
+    return {};
 }
 
 bool readRegularFile(const QString& path, const std::function<bool(QByteArrayView chunk)>& consume)
@@ -226,6 +251,35 @@ bool overwriteInPlace(const QString& path, QByteArrayView bytes)
         return false;
     const bool done = writeAll(handle.get(), bytes) && SetEndOfFile(handle.get()) && FlushFileBuffers(handle.get());
     return handle.close() && done;
+}
+
+QStringList temporaryFolders()
+{
+    return {QDir::tempPath()};
+}
+
+QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken)
+{
+    // No sharing, and a new name only: the file's access list comes from the
+    // user's own folders.
+    Handle handle(CreateFileW(native(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+    if (!handle.valid()) {
+        const DWORD error = GetLastError();
+        taken = error == ERROR_FILE_EXISTS;
+        return systemText(error);
+    }
+    taken = false;
+    const auto lastError = [] { return GetLastError() != 0 ? GetLastError() : DWORD {ERROR_WRITE_FAULT}; };
+    DWORD error = 0;
+    if (!writeAll(handle.get(), bytes) || !FlushFileBuffers(handle.get()))
+        error = lastError();
+    if (!handle.close() && error == 0)
+        error = lastError();
+    if (error == 0)
+        return {};
+    DeleteFileW(native(path).c_str());
+    return systemText(error);
 }
 
 } // namespace ql::fs

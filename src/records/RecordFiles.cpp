@@ -28,12 +28,24 @@ bool usableName(const QString& path)
     return !path.isEmpty() && !path.contains(QChar::Null);
 }
 
+QString untrustedLinkText(const QString& link)
+{
+    return QStringLiteral("the symbolic link %1 in a shared folder belongs to another user, so it is not followed")
+        .arg(link);
+}
+
 PathFacts inspectUsable(const QString& path)
 {
-    if (usableName(path))
-        return fs::inspect(path);
     PathFacts refused;
     refused.kind = PathFacts::Kind::Other;
+    if (!usableName(path)) {
+        refused.refusal = QStringLiteral("the name is empty or holds a NUL character");
+        return refused;
+    }
+    const QString link = fs::untrustedLink(path);
+    if (link.isEmpty())
+        return fs::inspect(path);
+    refused.refusal = untrustedLinkText(link);
     return refused;
 }
 
@@ -45,7 +57,7 @@ bool canTakeRecords(const PathFacts& facts)
 
 std::optional<QStringList> readRecords(const QString& path)
 {
-    if (!usableName(path))
+    if (!usableName(path) || !fs::untrustedLink(path).isEmpty())
         return std::nullopt;
     RecordSplitter splitter;
     if (!fs::readRegularFile(path, [&splitter](QByteArrayView chunk) { return splitter.feed(chunk); }))
@@ -96,18 +108,45 @@ QString keepBackup(const PathFacts& facts, bool mayLink)
     return publish(fs::copyTemporary(name, facts.target), name) ? name : QString();
 }
 
-QString writeRecovery(const QString& path, const QByteArray& bytes)
+struct Recovery {
+    QString path;     // where the records went; empty when nowhere
+    QStringList whyNot; // each place tried in vain, and why
+};
+
+// A new file of the user's alone, in the data folder or else a temporary folder;
+// created under its own name, so that nothing planted there is written through.
+Recovery writeRecovery(const QString& path, const QByteArray& bytes)
 {
-    const QString folder = dataFolder();
-    if (folder.isEmpty())
-        return {};
     QString base = usableName(path) ? QFileInfo(path).completeBaseName() : QString();
     if (base.isEmpty())
         base = QStringLiteral("received");
-    const QString stem = folder + QLatin1Char('/') + base + QLatin1Char('-')
+    const QString fileName = base + QLatin1Char('-')
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString name = freeName(stem, QStringLiteral(".txt"));
-    return publish(fs::writeTemporary(name, bytes), name) ? name : QString();
+
+    Recovery recovery;
+    QStringList folders = fs::temporaryFolders();
+    const QString data = dataFolder();
+    if (!data.isEmpty())
+        folders.prepend(data);
+    else
+        recovery.whyNot.append(QStringLiteral("the user's data folder cannot be made"));
+    for (const QString& folder : folders) {
+        for (int n = 1; n <= kMaxNameTries; ++n) {
+            const QString name = folder + QLatin1Char('/') + fileName
+                + (n == 1 ? QString() : QLatin1Char('.') + QString::number(n)) + QStringLiteral(".txt");
+            bool taken = false;
+            const QString failure = fs::createPrivate(name, bytes, taken);
+            if (failure.isEmpty()) {
+                recovery.path = name;
+                return recovery;
+            }
+            if (!taken || n == kMaxNameTries) {
+                recovery.whyNot.append(folder + QStringLiteral(": ") + failure);
+                break;
+            }
+        }
+    }
+    return recovery;
 }
 
 // The previous contents go back if the new ones did not fit.
@@ -164,6 +203,9 @@ void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QStrin
     std::optional<QStringList> records = readRecords(path);
     if (!records) {
         poster.postMessage(msg::kFileError);
+        const QString link = usableName(path) ? fs::untrustedLink(path) : QString();
+        if (!link.isEmpty())
+            poster.postMessage(msg::dataFileRefused(path, untrustedLinkText(link)));
         return;
     }
     const auto count = static_cast<int>(records->size());
@@ -173,9 +215,12 @@ void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QStrin
 
 bool CheckReceiveFile(MessagePoster& poster, const QString& path)
 {
-    if (canTakeRecords(inspectUsable(path)))
+    const PathFacts facts = inspectUsable(path);
+    if (canTakeRecords(facts))
         return true;
     poster.postMessage(msg::kFileError);
+    if (!facts.refusal.isEmpty())
+        poster.postMessage(msg::dataFileRefused(path, facts.refusal));
     return false;
 }
 
@@ -189,12 +234,20 @@ bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const 
         poster.postMessage(msg::previousFileKept(kept));
     if (saved) {
         poster.postMessage(msg::writtenRecords(lstRecords.count()));
-        return true;
+    } else {
+        poster.postMessage(msg::kFileError);
+        const Recovery recovery = writeRecovery(path, bytes);
+        poster.postMessage(recovery.path.isEmpty()
+                               ? msg::recordsLost(lstRecords.count(), recovery.whyNot.join(QStringLiteral("; ")))
+                               : msg::recordsRecovered(recovery.path));
     }
-    poster.postMessage(msg::kFileError);
-    const QString recovery = writeRecovery(path, bytes);
-    poster.postMessage(recovery.isEmpty() ? msg::kRecordsOnlyInList : msg::recordsRecovered(recovery));
-    return false;
+    // Kept byte for byte all the same; the file just cannot give them back as they came.
+    const UnholdableRecords unholdable = findUnholdableRecords(lstRecords.records());
+    if (unholdable.count > 0)
+        poster.postMessage(unholdable.firstLength > 0
+                               ? msg::recordTooLong(unholdable.firstNumber, unholdable.firstLength, kMaxRecordLength)
+                               : msg::recordHoldsLineEnd(unholdable.firstNumber));
+    return saved;
 }
 
 } // namespace ql

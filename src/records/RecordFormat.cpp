@@ -127,4 +127,20 @@ QByteArray joinRecords(const QStringList& records)
     return text.toLatin1();
 }
 
+UnholdableRecords findUnholdableRecords(const QStringList& records)
+{
+    UnholdableRecords found;
+    for (qsizetype k = 0; k < records.size(); ++k) {
+        const QString& record = records.at(k);
+        const bool tooLong = record.size() > kMaxRecordLength;
+        if (!tooLong && !record.contains(QLatin1Char('\r')))
+            continue;
+        if (found.count++ == 0) {
+            found.firstNumber = static_cast<int>(k + 1);
+            found.firstLength = tooLong ? record.size() : 0;
+        }
+    }
+    return found;
+}
+
 } // namespace ql

@@ -54,4 +54,14 @@ std::optional<QStringList> splitRecords(QByteArrayView bytes, qsizetype maxRecor
 // The bytes of a data file: every record followed by CR LF; no records, no bytes.
 QByteArray joinRecords(const QStringList& records);
 
+// Records that a data file keeps byte for byte but cannot give back as they came:
+// one holding a CR reads back as more than one record (a lone LF is data), and
+// one longer than a record may be gets the whole file refused.
+struct UnholdableRecords {
+    int count = 0;
+    int firstNumber = 0;       // counted from 1; 0 when there is none
+    qsizetype firstLength = 0; // the first one's length when that is its fault, else 0
+};
+UnholdableRecords findUnholdableRecords(const QStringList& records);
+
 } // namespace ql

@@ -58,6 +58,10 @@ public:
 
     // Returns and removes the next waiting character, or "" at once when none waits.
     virtual QString Input() = 0;
+
+    // Whether the open port is one whose far end's reading nobody can see (a
+    // pseudo-terminal), so that an empty output queue only means handed to the system.
+    virtual bool deliveryUnseen() const { return false; }
 };
 
 } // namespace ql

@@ -60,6 +60,9 @@ public:
     SerialDevice& operator=(const SerialDevice&) = delete;
 
     const std::string& path() const { return m_path; }
+    // A pseudo-terminal's far end reads at its own pace, unseen: its output queue
+    // always reads empty, so "sent" can only mean handed to the system.
+    bool isPseudoTerminal() const { return m_pseudoTerminal; }
 
     // Applies new line settings at once; on refusal the old ones stay.
     void apply(const LineSettings& settings);
@@ -110,6 +113,7 @@ private:
 
     std::string m_path;
     std::intptr_t m_handle = -1; // the platform's descriptor or handle
+    bool m_pseudoTerminal = false;
     std::unique_ptr<Found> m_found;
     // Read from the system in chunks, handed out a character at a time.
     std::string m_in;

@@ -33,6 +33,10 @@ constexpr int kDrainPollMs = 5;
 constexpr timespec kFullQueueWait {0, 250'000};
 // How often a blocking wait looks whether the system has room for output it refused.
 constexpr auto kBacklogLook = std::chrono::milliseconds(2);
+// The device numbers of pseudo-terminals' PC sides: Unix98 (/dev/pts) and the old BSD kind.
+constexpr unsigned kFirstPtySlaveMajor = 136;
+constexpr unsigned kLastPtySlaveMajor = 143;
+constexpr unsigned kBsdPtySlaveMajor = 3;
 
 std::string osText(int error)
 {
@@ -189,6 +193,8 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
             fail(errno, "Cannot open");
         if (!S_ISCHR(status.st_mode) || retryIoctl(fd, TCGETS2, &m_found->line) != 0)
             fail(ENOTTY, "Not a serial device:");
+        const unsigned kind = major(status.st_rdev);
+        m_pseudoTerminal = (kind >= kFirstPtySlaveMajor && kind <= kLastPtySlaveMajor) || kind == kBsdPtySlaveMajor;
         // The lock keeps out every program that asks for it, root included.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;

@@ -55,7 +55,7 @@ struct SystemSerialControl::Impl {
     SerialDevice& requireOpen(const char* what)
     {
         if (!device)
-            throw Failure(EBADF, QStringLiteral("%1: port %2 is not open").arg(QLatin1String(what)).arg(commPort));
+            throw Failure(EBADF, QStringLiteral("%1: the port is not open").arg(QLatin1String(what)));
         return *device;
     }
 };
@@ -185,6 +185,11 @@ QString SystemSerialControl::Input()
                                                  : static_cast<std::size_t>(std::numeric_limits<qint16>::max());
     const std::string_view bytes = onDevice([&] { return device.read(max); });
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+bool SystemSerialControl::deliveryUnseen() const
+{
+    return m_impl->device && m_impl->device->isPseudoTerminal();
 }
 
 const PortMap& SystemSerialControl::ports() const

@@ -38,6 +38,7 @@ public:
 
     void setOutput(const QString& text) override;
     QString Input() override;
+    bool deliveryUnseen() const override;
 
     const PortMap& ports() const;
     void setPorts(PortMap ports);

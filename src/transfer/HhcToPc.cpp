@@ -10,6 +10,8 @@
 #include "transfer/TransferState.h"
 #include "transfer/TransferWaits.h"
 
+#include <utility>
+
 namespace ql {
 
 namespace {
@@ -51,6 +53,7 @@ QString receiveRecord(TransferPacing& pacing, SerialControl& MSCommI, const Tran
 ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
 {
     ReceptionOutcome outcome = ReceptionOutcome::NoBeginRequest;
+    QString record; // until its separator or end character arrives
     try {
         OpenSerialPort(MSCommI, host.lineControls());
         host.postMessage(msg::startedHhc2Pc(currentTimeText()));
@@ -67,10 +70,10 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
 
         qint16 count = 0;
         for (;;) {
-            QString record;
             const QString ending = receiveRecord(host.pacing(), MSCommI, state, record);
+            const QString received = std::exchange(record, QString());
             count = incrementInt16(count);
-            lstRecords.append(record);
+            lstRecords.append(received);
             host.showStatus(QString::number(count));
             if (ending == state.strEndChar) {
                 host.postMessage(msg::kReceptionCompleted);
@@ -81,6 +84,8 @@ ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const Tr
         }
     } catch (const Failure& failure) {
         host.postMessage(failure.description());
+        if (!record.isEmpty())
+            host.postMessage(msg::incompleteRecordDropped(record.size()));
         forcePortClosed(MSCommI);
     }
     return outcome;

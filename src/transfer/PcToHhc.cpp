@@ -83,6 +83,8 @@ void RunPcToHhc(TransferHost& host, SerialControl& MSCommI, const TransferState&
             MSCommI.setOutput(k != n - 1 ? state.strSepChar : state.strEndChar);
             host.showStatus(QString::number(n - k - 1) + kRecordsRemaining);
         }
+        if (MSCommI.deliveryUnseen())
+            host.postMessage(msg::kVirtualPortDelivery);
         host.postMessage(msg::kTransferSucceeded);
         CloseSerialPort(MSCommI);
     } catch (const Failure& failure) {

@@ -1,8 +1,10 @@
 #include "DeviceThread.h"
 
 #include "eventlog/Messages.h"
+#include "hhcsim/DataFile.h"
 #include "support/WaitFor.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -11,6 +13,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace ql::test {
 namespace {
@@ -23,9 +28,14 @@ constexpr auto kRunBound = std::chrono::seconds(20);
 // The program run as a script would run it, its output gathered as it comes.
 class CliRun {
 public:
-    explicit CliRun(const QStringList& arguments)
+    // `prepare` sets up the process before it starts: its environment, limits, program.
+    explicit CliRun(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {})
     {
-        m_process.start(QStringLiteral(QL_CLI_EXE), arguments);
+        m_process.setProgram(QStringLiteral(QL_CLI_EXE));
+        m_process.setArguments(arguments);
+        if (prepare)
+            prepare(m_process);
+        m_process.start();
         m_process.waitForStarted();
     }
     ~CliRun()
@@ -60,6 +70,7 @@ public:
         return m_process.exitCode();
     }
     void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
+
     QString out() const { return QString::fromLocal8Bit(m_out); }
     QString err() const { return QString::fromLocal8Bit(m_err); }
 
@@ -171,7 +182,10 @@ TEST(CliRun, SilentDeviceFailsAfterTheTimeout)
     EXPECT_TRUE(run.err().contains(msg::kDeviceNotResponding + QLatin1Char('\n')));
 }
 
-TEST(CliRun, InterruptMidReceptionAbortsAndExits130)
+// Every signal that would end the program takes the Abort path instead.
+class CliSignal : public testing::TestWithParam<int> {};
+
+TEST_P(CliSignal, MidReceptionAbortsKeepsWhatCameAndExits130)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("in.txt"));
@@ -189,8 +203,9 @@ TEST(CliRun, InterruptMidReceptionAbortsAndExits130)
         }
         return false;
     }));
-    run.signal(SIGINT);
+    run.signal(GetParam());
     EXPECT_EQ(run.finish(), 130) << run.out().toStdString();
+    EXPECT_TRUE(run.out().contains(msg::abortedBySignal(GetParam())));
     // What arrived is saved in whole records, never a record cut short, and the
     // previous file is kept beside it.
     const QByteArray saved = fileBytes(file);
@@ -202,6 +217,8 @@ TEST(CliRun, InterruptMidReceptionAbortsAndExits130)
     const QString kept = run.out().mid(at + keptAt.size()).section(QLatin1Char('\n'), 0, 0);
     EXPECT_EQ(fileBytes(kept), QByteArray("previous\r\n"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliSignal, testing::Values(SIGINT, SIGQUIT, SIGUSR1, SIGALRM, SIGRTMIN + 3));
 
 TEST(CliRun, SecondCopyOnTheSamePortIsRefusedAndTerminateAbortsTheFirst)
 {
@@ -243,6 +260,109 @@ TEST(CliRun, CopiesOnTwoPortsRunSideBySide)
     EXPECT_EQ(fileBytes(firstFile), QByteArray("a1\r\na2\r\n"));
     EXPECT_EQ(fileBytes(secondFile), QByteArray("b1\r\n"));
 }
+
+struct HostileCase {
+    const char* name;
+    const char* fileName;   // a printf format: "\\377" stands for the byte 0xFF
+    bool closeOutput;       // the reader of standard output and standard error leaves after one byte
+    rlim_t fileSizeLimit;   // bytes; 0: none
+    int status;
+    const char* says;       // on standard output or standard error; empty when nobody reads them
+};
+
+class CliHostileEnvironment : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(CliHostileEnvironment, LosesNothingAndSaysWhatHappened)
+{
+    const HostileCase& c = GetParam();
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    ASSERT_TRUE(folder.mkpath(QStringLiteral("home")) && folder.mkpath(QStringLiteral("tmp")));
+    QByteArrayList records;
+    for (int k = 0; k < 2000; ++k)
+        records.append(QByteArray::number(k).rightJustified(40, 'r'));
+    DeviceThread device(deviceOptions(Mode::Send, records));
+
+    // Through the shell, which alone can hand over a name that is not valid text, and
+    // into a reader that may leave after the first byte, as `| head -c1` does.
+    const QString reader = c.closeOutput ? QStringLiteral("head -c 1 >/dev/null") : QStringLiteral("cat");
+    CliRun run({QStringLiteral("-c"),
+                QStringLiteral("\"$0\" receive --device \"$1\" \"$(printf \"$2\")\" 2>&1 | %1; exit ${PIPESTATUS[0]}")
+                    .arg(reader),
+                QStringLiteral(QL_CLI_EXE), device.link(), dir.filePath(QString::fromLatin1(c.fileName))},
+               [&](QProcess& process) {
+                   process.setProgram(QStringLiteral("/bin/bash"));
+                   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                   environment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+                   environment.insert(QStringLiteral("TMPDIR"), dir.filePath(QStringLiteral("tmp")));
+                   process.setProcessEnvironment(environment);
+                   const rlim_t limit = c.fileSizeLimit;
+                   if (limit > 0)
+                       process.setChildProcessModifier([limit] {
+                           const rlimit bytes {limit, limit};
+                           if (::setrlimit(RLIMIT_FSIZE, &bytes) != 0)
+                               ::_exit(127);
+                       });
+               });
+    EXPECT_EQ(run.finish(), c.status) << run.out().toStdString();
+    EXPECT_TRUE(run.out().contains(QString::fromUtf8(c.says))) << run.out().toStdString();
+    // Never a look-alike name, never a part of the records.
+    const QStringList files = folder.entryList(QDir::Files);
+    EXPECT_EQ(files, c.status == 0 ? QStringList {QStringLiteral("in.txt")} : QStringList());
+    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("in.txt"))),
+              c.status == 0 ? hhcsim::formatDataFile(records) : QByteArray("<missing>"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliHostileEnvironment,
+    testing::Values(
+        HostileCase {"ClosedOutput", "in.txt", true, 0, 0, ""},
+        HostileCase {"NameNotValidText", "\\377.txt", false, 0, 2, "holds bytes that are not valid text here"},
+        HostileCase {"NowhereToSave", "in.txt", false, 16 * 1024, 3,
+                     "2000 received records could not be written to any file and are lost when the program ends"}),
+    [](const testing::TestParamInfo<HostileCase>& param) { return std::string(param.param.name); });
+
+struct ReceptionCase {
+    const char* name;
+    QByteArrayList records;
+    int cutRecordBytes;     // >0: the device hangs up after all but the last record, this much of it sent
+    QString says;
+    QString summary;        // what the summary line ends with
+};
+
+class CliReceptionEdges : public testing::TestWithParam<ReceptionCase> {};
+
+TEST_P(CliReceptionEdges, KeepEveryByteAndDoNotLookClean)
+{
+    const ReceptionCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("in.txt"));
+    hhcsim::DeviceOptions options = deviceOptions(Mode::Send, c.records);
+    QByteArrayList kept = c.records;
+    if (c.cutRecordBytes > 0) {
+        options.faults.hangupAfter = static_cast<int>(c.records.size()) - 1;
+        options.faults.cutRecordBytes = c.cutRecordBytes;
+        kept.removeLast();
+    }
+    DeviceThread device(options);
+
+    CliRun run(QStringList {QStringLiteral("receive")} + portOf(device) + QStringList {file});
+    EXPECT_EQ(run.finish(), 1) << run.out().toStdString();
+    EXPECT_EQ(fileBytes(file), hhcsim::formatDataFile(kept));
+    EXPECT_TRUE(run.out().contains(c.says + QLatin1Char('\n'))) << run.out().toStdString();
+    EXPECT_TRUE(run.out().endsWith(c.summary + QLatin1Char('\n'))) << run.out().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliReceptionEdges,
+    testing::Values(ReceptionCase {"LineEndsInARecord", {"a", "b\rc", "d\ne", "f\r\ng"}, 0, msg::recordHoldsLineEnd(2),
+                                   QStringLiteral(", 2 records that the data file cannot give back as they came")},
+                    ReceptionCase {"RecordOver32767Characters", {"a", QByteArray(40000, 'x')}, 0,
+                                   msg::recordTooLong(2, 40000, 32767),
+                                   QStringLiteral(", 1 records that the data file cannot give back as they came")},
+                    ReceptionCase {"IncompleteLastRecord", {"a", "b", "cde"}, 3, msg::incompleteRecordDropped(3),
+                                   QStringLiteral(" characters per second")}),
+    [](const testing::TestParamInfo<ReceptionCase>& param) { return std::string(param.param.name); });
 
 struct StatusCase {
     const char* name;

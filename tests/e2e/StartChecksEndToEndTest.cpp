@@ -64,7 +64,9 @@ TEST_F(TransferWindowTest, ReceiveIntoADeviceNodeIsRefusedBeforeThePortOpens)
 
     start();
 
-    EXPECT_EQ(events(), (QStringList {msg::kPleaseWait, msg::kFileError}));
+    EXPECT_EQ(events(), (QStringList {msg::kPleaseWait, msg::kFileError,
+                                      msg::dataFileRefused(QStringLiteral("/dev/null"),
+                                                           QStringLiteral("not a regular file"))}));
     EXPECT_TRUE(device().eventsOf(hhcsim::DeviceEvent::Kind::PortOpened).empty());
 }
 

@@ -349,10 +349,10 @@ public:
             ::close(release[1]);
             const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
             const char answer = fd >= 0 ? 'y' : 'n';
-            static_cast<void>(::write(ready[1], &answer, 1));
+            const bool told = ::write(ready[1], &answer, 1) == 1;
             char ignored = 0;
-            static_cast<void>(::read(release[0], &ignored, 1));
-            ::_exit(0);
+            const bool released = ::read(release[0], &ignored, 1) >= 0;
+            ::_exit(told && released ? 0 : 1);
         }
         ::close(ready[1]);
         ::close(release[0]);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -217,25 +218,44 @@ TEST_F(StartCommandTest, ReceiveRunOverflowSaves32767Records)
     expectEndedOn(msg::writtenRecords(32767));
 }
 
-class StartReceiveFileTest : public StartCommandTest, public ::testing::WithParamInterface<const char*> {};
+struct RefusedTarget {
+    const char* path;
+    const char* why; // the end of the line that says what is wrong
+};
+
+class StartReceiveFileTest : public StartCommandTest, public ::testing::WithParamInterface<RefusedTarget> {};
 
 TEST_P(StartReceiveFileTest, RefusesAFileThatCannotTakeRecordsBeforeOpeningThePort)
 {
-    const QString target = QString::fromLatin1(GetParam());
+    const QString target = QString::fromLatin1(GetParam().path);
     ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600);
     QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    // Another user's link in a sticky folder that anyone may write to, aimed at a file of ours.
+    QDir(dir.path()).mkdir(QStringLiteral("shared"));
+    const QByteArray link = QFile::encodeName(dir.filePath(QStringLiteral("shared/data.txt")));
+    if (::chmod(QFile::encodeName(dir.filePath(QStringLiteral("shared"))).constData(), 01777) != 0
+        || (target == QLatin1String("shared/data.txt")
+            && (::symlink("../victim", link.constData()) != 0 || ::lchown(link.constData(), 65534, 65534) != 0)))
+        GTEST_SKIP() << "only root can give a link to another user";
     host.file = target.startsWith(QLatin1Char('/')) ? target : dir.filePath(target);
     deviceSends(QStringLiteral("A$"));
     start();
-    EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kFileError}));
+    ASSERT_EQ(host.events.size(), 3);
+    EXPECT_EQ(host.events.mid(0, 2), (QStringList {msg::kPleaseWait, msg::kFileError}));
+    EXPECT_TRUE(host.events.last().startsWith(msg::dataFileRefused(host.file, QString())));
+    EXPECT_TRUE(host.events.last().endsWith(QString::fromUtf8(GetParam().why))) << host.events.last().toStdString();
     EXPECT_EQ(port.opens, 0);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
-              (QStringList {"fifo", "folder"}));
-    expectEndedOn(msg::kFileError);
+              (QStringList {"fifo", "folder", "shared"}));
+    expectEndedOn(host.events.last());
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, StartReceiveFileTest,
-                         ::testing::Values("folder", "missing/received.txt", "fifo", "/dev/null"));
+                         ::testing::Values(RefusedTarget {"folder", "Is a directory"},
+                                           RefusedTarget {"missing/received.txt", "missing: No such file or directory"},
+                                           RefusedTarget {"fifo", "not a regular file"},
+                                           RefusedTarget {"/dev/null", "not a regular file"},
+                                           RefusedTarget {"shared/data.txt", "belongs to another user, so it is not followed"}));
 
 TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTakeThem)
 {

@@ -350,6 +350,8 @@ SimulatedDevice::Outcome SimulatedDevice::sendSession()
             return {Ending::Completed, QStringLiteral("fell silent after %1 of %2 (fault)").arg(k).arg(records.size())};
         }
         if (faults.hangupAfter == k) {
+            if (faults.cutRecordBytes > 0 && writeBytes(records.at(k).left(faults.cutRecordBytes)) != Io::Ok)
+                return {Ending::Closed, QStringLiteral("PC closed the port after %1 of %2").arg(k).arg(records.size())};
             hangUp(QStringLiteral("after sending %1 (fault)").arg(recordsText(k)));
             return {Ending::HungUp, QStringLiteral("hung up after %1 of %2 (fault)").arg(k).arg(records.size())};
         }
@@ -403,28 +405,26 @@ SimulatedDevice::Ending SimulatedDevice::waitForClose(bool reading)
         const Io io = reading ? takeInput(chunk, true, nullptr) : waitLine(Want::Nothing, true, nullptr);
         if (io == Io::Stopped)
             return Ending::Stopped;
-        if (io == Io::Closed) {
-            // What the PC wrote just before closing still waits on the line. It is
-            // this session's unless the PC has already opened the port again.
-            if (reading && m_port->pcOpens() == 0)
-                takeLeftoverInput();
+        if (io == Io::Closed)
             return Ending::Closed;
-        }
     }
 }
 
-void SimulatedDevice::takeLeftoverInput()
+QByteArray SimulatedDevice::takeLeftoverInput()
 {
+    QByteArray leftover;
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(m_port->master(), buffer, sizeof buffer);
         if (n > 0)
-            m_received.append(buffer, n);
+            leftover.append(buffer, n);
         else if (n < 0 && errno == EINTR)
             continue;
         else
-            return;
+            break;
     }
+    m_received.append(leftover);
+    return leftover;
 }
 
 bool SimulatedDevice::pcClosed()
@@ -474,6 +474,17 @@ SimulatedDevice::Io SimulatedDevice::takeInput(QByteArray& chunk, bool closeFirs
     const auto slow = m_options.faults.slowReadPerByte;
     for (;;) {
         const Io ready = waitLine(Want::Input, closeFirst, deadline);
+        // The line's readiness is taken before the watch is read, and the terminal
+        // hands the PC's bytes over on its own time: a close can be seen while the
+        // last bytes written before it did not yet count as readable. A read now
+        // still gets them. They are this session's unless the PC opened the port again.
+        if (ready == Io::Closed && m_port->pcOpens() == 0) {
+            const QByteArray leftover = takeLeftoverInput();
+            if (!leftover.isEmpty()) {
+                chunk.append(leftover);
+                return Io::Ok;
+            }
+        }
         if (ready != Io::Ok)
             return ready;
         char buffer[4096];

@@ -31,6 +31,9 @@ struct Faults {
     // had a moment to read what was sent. The link then points at a fresh line.
     // Negative: off.
     int hangupAfter = -1;
+    // Sending, with hangupAfter: the first bytes of the next record go out before
+    // the hang-up, a record cut short.
+    int cutRecordBytes = 0;
     // Pause after every byte read, one byte per read.
     std::chrono::microseconds slowReadPerByte {0};
     // Pace the line to this rate, ten bits a character: every byte written, and the
@@ -124,7 +127,7 @@ private:
     Ending receiveRecords(DeviceEvent& received);
     void finishSession(Direction direction, Outcome outcome);
     Ending waitForClose(bool reading);
-    void takeLeftoverInput();
+    QByteArray takeLeftoverInput();
 
     bool pcClosed();
     Io waitLine(Want want, bool closeFirst, const Clock::time_point* deadline);
