@@ -5,7 +5,15 @@
 # entry, an uninstaller and the licence:
 #   cmake --install build/windows --prefix DIR
 #   cd build/windows && cpack
-install(TARGETS quorvalink quorvalink-cli RUNTIME DESTINATION .)
+# Each program carries its version, for its properties and the tools that read them.
+# (The description is the name Task Manager shows.)
+set(programs quorvalink quorvalink-cli)
+set(descriptions "Quorvalink" "Quorvalink command line")
+foreach(QL_FILE_NAME QL_FILE_DESCRIPTION IN ZIP_LISTS programs descriptions)
+  configure_file(version.rc.in ${QL_FILE_NAME}.rc @ONLY)
+  target_sources(${QL_FILE_NAME} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${QL_FILE_NAME}.rc)
+endforeach()
+install(TARGETS ${programs} RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 
