@@ -1,8 +1,6 @@
 #include "serial/PortMap.h"
 
-#include "serial/AdapterDescription.h"
-
-#include <QSerialPortInfo>
+#include "serial/SystemPorts.h"
 
 #include <algorithm>
 #include <array>
@@ -137,18 +135,7 @@ PortMap PortMap::fromRule(const QProcessEnvironment& environment, QList<SystemPo
 
 PortMap PortMap::fromSystem()
 {
-    QList<SystemPort> ports;
-    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : infos) {
-        QString description = info.description();
-        if (description.isEmpty())
-            description = info.manufacturer();
-        // Without udev, Qt knows nothing of an adapter; its own strings still name it.
-        if (description.isEmpty())
-            description = adapterDescription(info.systemLocation());
-        ports.append(SystemPort {info.systemLocation(), description});
-    }
-    return fromRule(QProcessEnvironment::systemEnvironment(), ports);
+    return fromRule(QProcessEnvironment::systemEnvironment(), systemPorts());
 }
 
 std::optional<PortEntry> PortMap::entry(qint16 number) const
