@@ -10,6 +10,8 @@
 #include "Measure.h"
 #include "hhcsim/DataFile.h"
 #include "hhcsim/SimulatedDevice.h"
+#include "support/DeviceThread.h"
+#include "support/WaitFor.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -18,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <spawn.h>
 #include <string>
@@ -68,67 +69,19 @@ qint64 wireBytes(const QByteArrayList& records)
     return total;
 }
 
-// A simulated device serving one session in a thread, the times of its events kept.
-class Device {
-public:
-    explicit Device(ql::hhcsim::DeviceOptions options)
-    {
-        options.once = true;
-        m_device = std::make_unique<ql::hhcsim::SimulatedDevice>(std::move(options), [this](const DeviceEvent& e) {
-            const auto now = Clock::now();
-            const std::lock_guard lock(m_mutex);
-            if (e.kind == DeviceEvent::Kind::SessionBegan)
-                m_began = now;
-            if (e.kind == DeviceEvent::Kind::RecordsReceived) {
-                m_received = now;
-                m_records = e.records;
-                m_complete = e.complete;
-            }
-            if (e.kind == DeviceEvent::Kind::Problem)
-                std::fprintf(stderr, "device: %s\n", qPrintable(e.text));
-        });
-        m_thread = std::thread([this] { m_device->run(); });
-    }
-    ~Device()
-    {
-        m_device->stop();
-        m_thread.join();
-    }
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
-
+// From the begin request to the end character's arrival, for records sent to the device.
+std::optional<double> receiveSeconds(const ql::test::DeviceThread& device, const QByteArrayList& expected)
+{
     // A paced line still carries what the program handed to the system when it ended.
-    void awaitReceived(std::chrono::seconds bound) const
-    {
-        const auto deadline = Clock::now() + bound;
-        while (Clock::now() < deadline) {
-            {
-                const std::lock_guard lock(m_mutex);
-                if (m_received)
-                    return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-
-    // From the begin request to the end character's arrival, for records sent to it.
-    std::optional<double> receiveSeconds(const QByteArrayList& expected) const
-    {
-        const std::lock_guard lock(m_mutex);
-        if (!m_began || !m_received || !m_complete || m_records != expected)
-            return std::nullopt;
-        return seconds(*m_received - *m_began);
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::optional<Clock::time_point> m_began;
-    std::optional<Clock::time_point> m_received;
-    QByteArrayList m_records;
-    bool m_complete = false;
-    std::unique_ptr<ql::hhcsim::SimulatedDevice> m_device;
-    std::thread m_thread;
-};
+    ql::test::waitFor([&] { return device.firstAt(DeviceEvent::Kind::RecordsReceived).has_value(); },
+                      std::chrono::seconds(30));
+    const auto began = device.firstAt(DeviceEvent::Kind::SessionBegan);
+    const auto received = device.firstAt(DeviceEvent::Kind::RecordsReceived);
+    const auto sessions = device.eventsOf(DeviceEvent::Kind::RecordsReceived);
+    if (!began || !received || !sessions.front().complete || sessions.front().records != expected)
+        return std::nullopt;
+    return seconds(*received - *began);
+}
 
 struct ChildRun {
     int exitCode = -1;
@@ -198,6 +151,7 @@ ql::hhcsim::DeviceOptions deviceOptions(const QString& link, ql::hhcsim::Mode mo
     options.mode = mode;
     options.faults.baud = baud;
     options.quiet = std::chrono::milliseconds(300);
+    options.once = true;
     return options;
 }
 
@@ -210,10 +164,9 @@ struct Figures {
 
 Figures send(const QString& link, const QString& file, const QByteArrayList& records, int baud)
 {
-    Device device(deviceOptions(link, ql::hhcsim::Mode::Receive, baud));
+    const ql::test::DeviceThread device(deviceOptions(link, ql::hhcsim::Mode::Receive, baud));
     const ChildRun run = runCli({"send", "--device", link.toStdString(), "--quiet", file.toStdString()});
-    device.awaitReceived(std::chrono::seconds(30));
-    const std::optional<double> transfer = device.receiveSeconds(records);
+    const std::optional<double> transfer = receiveSeconds(device, records);
     Figures figures;
     figures.ok = run.exitCode == 0 && transfer.has_value();
     figures.rate = transfer ? static_cast<double>(wireBytes(records)) / *transfer : 0;
@@ -226,7 +179,7 @@ Figures receive(const QString& link, const QString& file, const QByteArrayList& 
 {
     ql::hhcsim::DeviceOptions options = deviceOptions(link, ql::hhcsim::Mode::Send, baud);
     options.sendRecords = records;
-    Device device(options);
+    const ql::test::DeviceThread device(options);
     const ChildRun run = runCli({"receive", "--device", link.toStdString(), file.toStdString()});
     QByteArrayList got;
     QString error;
@@ -257,7 +210,7 @@ int main(int argc, char* argv[])
         ql::hhcsim::writeDataFile(sendFile, records, error);
         ql::hhcsim::DeviceOptions options = deviceOptions(link, ql::hhcsim::Mode::Receive, 0);
         options.faults.noAnswer = true;
-        Device device(options);
+        const ql::test::DeviceThread device(options);
         const ChildRun run = runCli({"send", "--device", link.toStdString(), "--timeout",
                                      std::to_string(silentSeconds), "--quiet", sendFile.toStdString()});
         const bool ok = run.exitCode == 1 && run.wallSeconds >= silentSeconds;

@@ -109,7 +109,7 @@ int main(int argc, char* argv[])
         loads.push_back(seconds(Clock::now() - loadStart));
 
         const auto saveStart = Clock::now();
-        const bool saved = ql::SaveRecordsFile(window, window.records(), output);
+        const bool saved = ql::SaveRecordsFile(window, window.records(), output).written;
         saves.push_back(seconds(Clock::now() - saveStart));
 
         QFile written(output);

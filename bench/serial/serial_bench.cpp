@@ -121,7 +121,7 @@ double pacedWrite(const QString& text)
     qint64 sent = 0;
     while (sent < text.size()) {
         const QString part = text.mid(sent, piece.size());
-        if (!ql::SendPaced(control, part, 0)) {
+        if (!ql::SendPaced(control, part)) {
             std::printf("paced write stalled\n");
             break;
         }

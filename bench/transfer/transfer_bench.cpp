@@ -9,6 +9,7 @@
 #include "hhcsim/DataFile.h"
 #include "hhcsim/SimulatedDevice.h"
 #include "records/RecordFiles.h"
+#include "support/DeviceThread.h"
 #include "records/RecordList.h"
 #include "serial/PortMap.h"
 #include "serial/PortProcedures.h"
@@ -22,20 +23,22 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -73,66 +76,37 @@ qint64 wireBytes(const QByteArrayList& records)
     return total;
 }
 
-// A simulated device serving one session in a thread; the times of its events kept.
-class Device {
-public:
-    Device(ql::hhcsim::DeviceOptions options, const QByteArrayList& expected)
-        : m_expected(expected)
-    {
-        options.once = true;
-        m_device = std::make_unique<ql::hhcsim::SimulatedDevice>(std::move(options), [this](const DeviceEvent& e) {
-            const auto now = Clock::now();
-            const std::lock_guard lock(m_mutex);
-            switch (e.kind) {
-            case DeviceEvent::Kind::SessionBegan:
-                m_began = now;
-                break;
-            case DeviceEvent::Kind::RecordsReceived:
-                m_received = now;
-                m_receivedExactly = e.complete && e.records == m_expected;
-                break;
-            case DeviceEvent::Kind::Problem:
-                std::fprintf(stderr, "device: %s\n", qPrintable(e.text));
-                break;
-            default:
-                break;
-            }
-        });
-        m_thread = std::thread([this] { m_device->run(); });
-    }
-    ~Device()
-    {
-        m_device->stop();
-        m_thread.join();
-    }
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
+// One session of the simulated device in a thread.
+std::unique_ptr<ql::test::DeviceThread> startDevice(ql::hhcsim::DeviceOptions options)
+{
+    options.once = true;
+    return std::make_unique<ql::test::DeviceThread>(std::move(options));
+}
 
-    std::optional<Clock::time_point> began() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_began;
-    }
-    std::optional<Clock::time_point> received() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_received;
-    }
-    bool receivedExactly() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_receivedExactly;
-    }
+std::optional<Clock::time_point> began(const ql::test::DeviceThread& device)
+{
+    return device.firstAt(DeviceEvent::Kind::SessionBegan);
+}
 
-private:
-    const QByteArrayList& m_expected;
-    mutable std::mutex m_mutex;
-    std::optional<Clock::time_point> m_began;
-    std::optional<Clock::time_point> m_received;
-    bool m_receivedExactly = false;
-    std::unique_ptr<ql::hhcsim::SimulatedDevice> m_device;
-    std::thread m_thread;
-};
+std::optional<Clock::time_point> received(const ql::test::DeviceThread& device)
+{
+    return device.firstAt(DeviceEvent::Kind::RecordsReceived);
+}
+
+bool receivedExactly(const ql::test::DeviceThread& device, const QByteArrayList& expected)
+{
+    const auto sessions = device.eventsOf(DeviceEvent::Kind::RecordsReceived);
+    return !sessions.empty() && sessions.front().complete && sessions.front().records == expected;
+}
+
+// The processor time the calling thread has used: the window's, apart from the
+// simulated device in its own thread.
+double threadCpuSeconds()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 // When a given message first reaches the event list.
 class MessageClock {
@@ -185,6 +159,65 @@ public:
 
     ql::frmMainWin& window() { return *m_window; }
 
+    void setBaud(const QString& baud)
+    {
+        m_window->findChild<QComboBox*>(QStringLiteral("cmbBaud"))->setEditText(baud);
+    }
+
+    // A run as the window's own thread spends it: the processor time it took, and
+    // the time from the first message to the last of `until`.
+    struct Costed {
+        bool ok = false;
+        double seconds = 0;
+        double cpuShare = 0;
+        double abortSeconds = -1; // from the Abort click to the end of the Start command
+    };
+    Costed costedRun(bool sending, const QByteArrayList& records, const QString& path, ql::hhcsim::Faults faults,
+                     const QString& from, const QString& until, std::optional<std::chrono::milliseconds> abortAfter)
+    {
+        QString error;
+        if (sending && !ql::hhcsim::writeDataFile(path, records, error))
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+        if (sending) {
+            m_window->transferState().strPc2HhcFile = path;
+            m_window->setProcessIndex(0);
+            ql::LoadRecordsFile(*m_window, m_window->records(), path);
+        } else {
+            m_window->transferState().strHhc2PcFile = path;
+            m_window->setProcessIndex(1);
+        }
+        ql::hhcsim::DeviceOptions options;
+        options.linkPath = m_link;
+        options.mode = sending ? ql::hhcsim::Mode::Receive : ql::hhcsim::Mode::Send;
+        options.sendRecords = records;
+        options.quiet = std::chrono::milliseconds(100);
+        options.faults = faults;
+        const auto device = startDevice(options);
+        auto* events = m_window->findChild<QListView*>(QStringLiteral("lstEvents"));
+        MessageClock started(*events, from);
+        MessageClock ended(*events, until);
+        std::optional<Clock::time_point> abortClicked;
+        if (abortAfter) {
+            QTimer::singleShot(*abortAfter, m_window.get(), [&] {
+                abortClicked = Clock::now();
+                QTest::mouseClick(m_window->findChild<QWidget*>(QStringLiteral("PicAbort")), Qt::LeftButton);
+            });
+        }
+        const double cpuBefore = threadCpuSeconds();
+        clickStart();
+        const auto done = Clock::now();
+        const double cpu = threadCpuSeconds() - cpuBefore;
+        Costed run;
+        run.ok = started.at() && ended.at();
+        if (run.ok) {
+            run.seconds = seconds(*ended.at() - *started.at());
+            run.cpuShare = cpu / run.seconds;
+        }
+        if (abortClicked)
+            run.abortSeconds = seconds(done - *abortClicked);
+        return run;
+    }
+
     RunResult pcToHhc(const QByteArrayList& records, const QString& path)
     {
         QString error;
@@ -197,17 +230,17 @@ public:
         ql::hhcsim::DeviceOptions options;
         options.linkPath = m_link;
         options.mode = ql::hhcsim::Mode::Receive;
-        Device device(options, records);
+        const auto device = startDevice(options);
         const auto start = Clock::now();
         clickStart();
         RunResult run;
         run.clickSeconds = seconds(Clock::now() - start);
         // The device reads the last characters after the port closed.
-        for (int i = 0; i < 5000 && !device.received(); ++i)
+        for (int i = 0; i < 5000 && !received(*device); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        run.ok = m_window->lastMessage() == ql::msg::kTransferSucceeded && device.receivedExactly();
-        if (device.began() && device.received())
-            run.transferSeconds = seconds(*device.received() - *device.began());
+        run.ok = m_window->lastMessage() == ql::msg::kTransferSucceeded && receivedExactly(*device, records);
+        if (began(*device) && received(*device))
+            run.transferSeconds = seconds(*received(*device) - *began(*device));
         return run;
     }
 
@@ -221,7 +254,7 @@ public:
         options.mode = ql::hhcsim::Mode::Send;
         options.sendRecords = records;
         options.quiet = std::chrono::milliseconds(100);
-        Device device(options, records);
+        const auto device = startDevice(options);
         MessageClock completed(*m_window->findChild<QListView*>(QStringLiteral("lstEvents")),
                                ql::msg::kReceptionCompleted);
         const auto start = Clock::now();
@@ -232,8 +265,8 @@ public:
         const bool savedExactly = saved.open(QIODevice::ReadOnly)
                                   && saved.readAll() == ql::hhcsim::formatDataFile(records);
         run.ok = completed.at() && savedExactly && m_window->records().count() == records.size();
-        if (device.began() && completed.at())
-            run.transferSeconds = seconds(*completed.at() - *device.began());
+        if (began(*device) && completed.at())
+            run.transferSeconds = seconds(*completed.at() - *began(*device));
         return run;
     }
 
@@ -347,7 +380,7 @@ double controlSendRate(const QByteArrayList& records, bool wholeRecords, double*
         if (wholeRecords)
             control.setOutput(record);
         else
-            ql::SendPaced(control, record, 0);
+            ql::SendPaced(control, record);
         control.setOutput(k + 1 == records.size() ? QStringLiteral("$") : QStringLiteral("@"));
     }
     ql::CloseSerialPort(control);
@@ -386,11 +419,17 @@ int main(int argc, char* argv[])
     Bench bench(dir.filePath(QStringLiteral("hhc")));
     bool allOk = true;
     double worstRate = 1e18;
+    std::vector<double> sendShares;
     for (int run = 1; run <= runs; ++run) {
         std::vector<RunResult> results;
         if (sending) {
             results.push_back(bench.pcToHhc(records, dir.filePath(QStringLiteral("send.txt"))));
             printRun("PC->HHC", results.back(), bytes, bulkToDevice);
+            // The bare paced loop right after, so that both meet the same load.
+            const double bare = controlSendRate(records, false);
+            const double share = results.back().transferSeconds > 0 ? bytes / results.back().transferSeconds / bare : 0;
+            sendShares.push_back(share);
+            std::printf("         bare paced loop %.0f chars/s: the window sent at %.1f%% of it\n", bare, 100 * share);
         }
         if (receiving) {
             results.push_back(bench.hhcToPc(records, dir.filePath(QStringLiteral("received.txt"))));
@@ -404,14 +443,47 @@ int main(int argc, char* argv[])
 
     // What the window costs on its own, with nothing on the line.
     ql::frmMainWin& window = bench.window();
-    const double yieldUs = microsecondsPerCall(200000, [&](int) { window.YieldToWindows(); });
     const double statusUs = microsecondsPerCall(kRecords, [&](int i) { window.showStatus(QString::number(i)); });
     const double processEventsUs = microsecondsPerCall(200000, [](int) { QCoreApplication::processEvents(); });
-    std::printf("YieldToWindows, idle window: %.2f us a call (processEvents alone %.2f us); once per received "
-                "character: %.2f s of a run\n",
-                yieldUs, processEventsUs, yieldUs * 1e-6 * static_cast<double>(bytes));
+    std::printf("processEvents, idle window: %.2f us a call\n", processEventsUs);
     std::printf("status repaint (showStatus): %.2f us a call; once per record: %.2f s of a run\n", statusUs,
                 statusUs * 1e-6 * kRecords);
+
+    bool waitsMet = true;
+    if (sending && receiving) {
+        // The window's waits on its own event loop, against their targets.
+        using namespace std::chrono_literals;
+        ql::hhcsim::Faults silent;
+        silent.noAnswer = true;
+        const auto timeout = bench.costedRun(true, records.mid(0, 1), dir.filePath(QStringLiteral("one.txt")), silent,
+                                             ql::msg::kWaitingResponse, ql::msg::kDeviceNotResponding, {});
+        const bool timeoutMet = timeout.ok && timeout.cpuShare <= 0.02 && std::abs(timeout.seconds - 15) <= 1;
+        std::printf("silent device: handshake time-out %.2f s (target 15 +- 1), window thread %.2f%% of a core "
+                    "(target <= 2%%)  %s\n",
+                    timeout.seconds, 100 * timeout.cpuShare, timeoutMet ? "met" : "NOT met");
+
+        const QByteArrayList twoThousand = records.mid(0, 2000);
+        ql::hhcsim::Faults paced;
+        paced.baud = 115200;
+        bench.setBaud(QStringLiteral("115200"));
+        const auto send = bench.costedRun(true, twoThousand, dir.filePath(QStringLiteral("paced.txt")), paced,
+                                          ql::msg::kSendingData, ql::msg::kTransferSucceeded, {});
+        const auto receive = bench.costedRun(false, twoThousand, dir.filePath(QStringLiteral("pacedin.txt")), paced,
+                                             ql::msg::kSentResponse, ql::msg::kReceptionCompleted, {});
+        const bool pacedMet = send.ok && receive.ok && send.cpuShare <= 0.15 && receive.cpuShare <= 0.15;
+        std::printf("2000 records paced at 115200: send %.2f s at %.1f%% of a core, reception %.2f s at %.1f%% "
+                    "(target <= 15%%)  %s\n",
+                    send.seconds, 100 * send.cpuShare, receive.seconds, 100 * receive.cpuShare,
+                    pacedMet ? "met" : "NOT met");
+        bench.setBaud(QStringLiteral("921600"));
+
+        const auto aborted = bench.costedRun(true, records, dir.filePath(QStringLiteral("abort.txt")), {},
+                                             ql::msg::kSendingData, ql::msg::kTransferFailed, 1000ms);
+        const bool abortMet = aborted.abortSeconds >= 0 && aborted.abortSeconds <= 0.1;
+        std::printf("Abort 1 s into a %d-record send: the run ended %.1f ms after the click (target <= 100 ms)  %s\n",
+                    kRecords, 1000 * aborted.abortSeconds, abortMet ? "met" : "NOT met");
+        waitsMet = timeoutMet && pacedMet && abortMet;
+    }
 
     if (sending) {
         double outBufferCountUs = 0;
@@ -420,11 +492,16 @@ int main(int argc, char* argv[])
                     "%.2f us the OutBufferCount read)\n",
                     paced, 1e6 / paced, outBufferCountUs);
         std::printf("serial control alone, each record one Output:     %.0f chars/s\n", controlSendRate(records, true));
+        std::sort(sendShares.begin(), sendShares.end());
+        const double windowShare = sendShares.empty() ? 0 : sendShares[sendShares.size() / 2];
+        std::printf("PC->HHC through the window: median %.1f%% of the bare paced loop (target >= 90%%)  %s\n",
+                    100 * windowShare, windowShare >= 0.9 ? "met" : "NOT met");
+        waitsMet = waitsMet && windowShare >= 0.9;
     }
 
     const long peak = peakKb();
     std::printf("peak memory (ru_maxrss): %.1f MB  (target under %ld MB)\n", peak / 1024.0, kTargetPeakKb / 1024);
-    const bool met = allOk && worstRate >= kTargetCharsPerSecond && peak < kTargetPeakKb;
+    const bool met = allOk && waitsMet && worstRate >= kTargetCharsPerSecond && peak < kTargetPeakKb;
     std::printf("%s\n", met ? "targets met" : "targets NOT met");
     return met ? 0 : 2;
 }

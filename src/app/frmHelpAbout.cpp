@@ -3,6 +3,7 @@
 #include "app/ClosePictures.h"
 #include "app/Fonts.h"
 #include "app/LabelCaption.h"
+#include "app/LayoutUnits.h"
 #include "app/Pictures.h"
 #include "app/VersionText.h"
 #include "app/WindowSystem.h"
@@ -23,23 +24,11 @@ namespace ql {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
 const QColor kDarkGrey(64, 64, 64);
 const QColor kLightGrey(192, 192, 192);
 const QColor kRuleGrey(128, 128, 128);
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-int pixels(int twips)
-{
-    return qRound(static_cast<double>(twips) / kTwipsPerPixel);
-}
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {pixels(left), pixels(top), pixels(width), pixels(height)};
-}
 
 void setCaption(QLabel& label, const QString& caption, bool autoSize)
 {

@@ -32,10 +32,8 @@ class FlatFrame;
 class ListOpeningComboBox;
 class PictureBox;
 class RecordList;
+class WindowPacing;
 class WindowSystem;
-
-// Twips per logical pixel, the scale of the window's design.
-inline constexpr int kTwipsPerPixel = 15;
 
 // The main window: a frameless window that draws its own title band and frame,
 // with the settings, the direction and data file, the two list views and the
@@ -84,14 +82,15 @@ public:
     void postMessage(const QString& text) override;
     QString lastMessage() const override;
     void showStatus(const QString& text) override;
-    qint16 YieldToWindows() override;
-    void EnableSettings(bool enabled) override;
-    void SwitchListView(const QString& viewCode) override;
-    void clearEvents() override;
-    LineControls lineControls() const override;
-    QString fileText() const override;
-    QString processText() const override;
     RecordList& records() override;
+    void transferStarting() override;
+
+    // Enables or disables fmProcesses, then fmSettings.
+    void EnableSettings(bool enabled);
+    void SwitchListView(const QString& viewCode);
+    void clearEvents();
+    // The run the settings ask for.
+    TransferRequest transferRequest() const;
 
     // Selects an entry of cmbProcess from code. The process selection runs even
     // when that entry is already the selection, as it does for the operator.
@@ -195,6 +194,7 @@ private:
     RecordList* m_records = nullptr;
 
     std::unique_ptr<SerialControl> MSCommI;
+    std::unique_ptr<WindowPacing> m_pacing;
     std::unique_ptr<FileDialog> comFile;
     TransferState m_transferState;
     PortMap m_portNames;

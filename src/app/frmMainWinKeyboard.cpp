@@ -1,13 +1,21 @@
-// The keyboard's way to the main window's commands, and the names screen readers
-// give its controls.
+// The keyboard's way to the main window's commands, the names screen readers give
+// its controls, and the filter that sees the operator's input first.
 #include "app/frmMainWin.h"
 
+#include "app/LayoutUnits.h"
 #include "app/WindowControls.h"
+#include "app/WindowSystem.h"
+#include "serial/NumericText.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QShortcut>
+
+#include <cmath>
+#include <initializer_list>
 
 namespace ql {
 
@@ -28,6 +36,28 @@ QString nameFromCaption(const QString& caption)
     if (name.endsWith(QLatin1Char(':')))
         name.chop(1);
     return name.trimmed();
+}
+
+bool discardsTyping(const QKeyEvent& key)
+{
+    for (const auto clipboardKey : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                                    QKeySequence::Undo, QKeySequence::Redo})
+        if (key.matches(clipboardKey))
+            return true;
+    switch (key.key()) {
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return false;
+    // Characters too, whatever text the platform attaches to them.
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Backspace:
+    case Qt::Key_Escape:
+        return true;
+    default:
+        return !key.text().isEmpty();
+    }
 }
 
 } // namespace
@@ -91,6 +121,121 @@ void frmMainWin::nameControls()
         command->setAccessibleName(tip.left(tip.indexOf(QStringLiteral(" ("))));
         command->setAccessibleDescription(tip);
     }
+}
+
+void frmMainWin::lblTitleBar_MouseDown(const QMouseEvent& event)
+{
+    const QPointF position = event.position() * kTwipsPerPixel;
+    intDragX = roundToInt16(position.x());
+    intDragY = roundToInt16(position.y());
+    // Where moves from code are ignored, the window system drags the window.
+    m_systemMove = event.buttons() == Qt::LeftButton && !m_windowSystem->placesWindows() && windowHandle()
+        && m_windowSystem->startSystemMove(*windowHandle());
+}
+
+void frmMainWin::lblTitleBar_MouseMove(const QMouseEvent& event)
+{
+    if (event.buttons() != Qt::LeftButton || m_systemMove)
+        return;
+    const QPointF position = event.position() * kTwipsPerPixel;
+    const float left = static_cast<float>(x() * kTwipsPerPixel) + static_cast<float>(position.x()) - intDragX;
+    const float top = static_cast<float>(y() * kTwipsPerPixel) + static_cast<float>(position.y()) - intDragY;
+    move(static_cast<int>(std::nearbyint(left / kTwipsPerPixel)),
+         static_cast<int>(std::nearbyint(top / kTwipsPerPixel)));
+}
+
+void frmMainWin::Form_KeyPress(const QKeyEvent& event)
+{
+    const bool enter = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+    if (enter && !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        sendTab();
+}
+
+void frmMainWin::ComboBox_KeyUp(QComboBox& combo, const QKeyEvent& event)
+{
+    if (event.key() != Qt::Key_Delete || event.isAutoRepeat() || combo.count() == 0)
+        return;
+    const int before = combo.currentIndex();
+    if (&combo == cmbProcess)
+        setProcessIndex(0);
+    else
+        combo.setCurrentIndex(0);
+    if (&combo == cmbPort && before != 0)
+        cmbPort_Change();
+    if (combo.currentText() != combo.itemText(0))
+        combo.setEditText(combo.itemText(0));
+}
+
+void frmMainWin::sendTab(bool forward)
+{
+    QMetaObject::invokeMethod(
+        this, [this, forward] { focusNextPrevChild(forward); }, Qt::QueuedConnection);
+}
+
+bool frmMainWin::receivesKeysFirst(const QObject* watched) const
+{
+    const QWidget* focus = focusWidget();
+    return watched == (focus ? focus : this);
+}
+
+QComboBox* frmMainWin::typingGuardedCombo(const QObject* watched) const
+{
+    for (QComboBox* combo : std::initializer_list<QComboBox*> {cmbPort, cmbBaud, cmbProcess})
+        if (watched == combo || watched == combo->lineEdit())
+            return combo;
+    return nullptr;
+}
+
+bool frmMainWin::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        ++m_inputSerial;
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (receivesKeysFirst(watched))
+            Form_KeyPress(key);
+        if (typingGuardedCombo(watched) && discardsTyping(key))
+            return true;
+        break;
+    }
+    case QEvent::KeyRelease:
+        if (QComboBox* combo = typingGuardedCombo(watched))
+            ComboBox_KeyUp(*combo, static_cast<const QKeyEvent&>(*event));
+        break;
+    case QEvent::InputMethod:
+        if (typingGuardedCombo(watched))
+            return true;
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease: {
+        ++m_inputSerial;
+        const auto& mouse = static_cast<const QMouseEvent&>(*event);
+        if (watched == lblTitleBar && event->type() != QEvent::MouseButtonRelease)
+            lblTitleBar_MouseDown(mouse);
+        else if (watched == lblTitleBar)
+            m_systemMove = false;
+        // The middle button pastes the selection on X11: typing by another road.
+        if (mouse.button() == Qt::MiddleButton && typingGuardedCombo(watched))
+            return true;
+        break;
+    }
+    case QEvent::Wheel:
+        ++m_inputSerial;
+        break;
+    case QEvent::MouseMove:
+        if (watched == lblTitleBar)
+            lblTitleBar_MouseMove(static_cast<const QMouseEvent&>(*event));
+        break;
+    case QEvent::FocusIn:
+        // Reached backwards, a list passes the focus on backwards.
+        if (watched == lstEvents || watched == lstRecords)
+            sendTab(static_cast<const QFocusEvent&>(*event).reason() != Qt::BacktabFocusReason);
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace ql

@@ -1,9 +1,5 @@
 #include "CliHost.h"
 
-#include "eventlog/Messages.h"
-#include "records/RecordFormat.h"
-#include "transfer/TransferState.h"
-
 #include <QDateTime>
 
 namespace ql::cli {
@@ -12,70 +8,46 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
+double seconds(std::chrono::steady_clock::duration duration)
+{
+    return std::chrono::duration<double>(duration).count();
+}
+
 } // namespace
 
-CliHost::CliHost(QString processText, QString file, LineControls controls, TransferPacing& pacing, Output output)
-    : m_process(std::move(processText)),
-      m_file(std::move(file)),
-      m_controls(std::move(controls)),
-      m_pacing(pacing),
-      m_output(output)
+CliHost::CliHost(Output output)
+    : m_output(output)
 {
 }
 
 void CliHost::postMessage(const QString& text)
 {
-    m_messages.append(text);
+    m_lastMessage = text;
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz ")) + text;
     m_lines.append(line);
     if (!m_output.quiet) {
         clearProgress();
         printLine(m_output.events, line);
     }
-    // The records follow the device's answer in one direction and ours in the other.
-    if (text == msg::kGotResponse || text == msg::kSentResponse) {
-        m_moving = true;
-        m_dataStart = Clock::now();
-        m_lastRecord = m_dataStart;
-    }
 }
 
 QString CliHost::lastMessage() const
 {
-    return m_messages.isEmpty() ? QString() : m_messages.last();
+    return m_lastMessage;
 }
 
-void CliHost::showStatus(const QString&)
+QString CliHost::summary(const TransferResult& result)
 {
-    if (!m_moving || m_recordsDone >= m_records.count())
-        return;
-    m_bytes += m_records.at(m_recordsDone).size() + 1;
-    ++m_recordsDone;
-    m_lastRecord = Clock::now();
-    drawProgress();
-}
-
-double CliHost::dataSeconds() const
-{
-    return std::chrono::duration<double>(m_lastRecord - m_dataStart).count();
-}
-
-int CliHost::unholdableRecords() const
-{
-    return m_process == kHhcToPc ? findUnholdableRecords(m_records.records()).count : 0;
-}
-
-QString CliHost::summary() const
-{
-    const double seconds = dataSeconds();
-    const double perSecond = seconds > 0 ? static_cast<double>(m_bytes) / seconds : 0.0;
+    const double time = seconds(result.lastRecord - result.dataStarted);
+    const double perSecond = time > 0 ? static_cast<double>(result.bytes) / time : 0.0;
     QString text = QStringLiteral("Summary: %1 records, %2 bytes, %3 seconds, %4 characters per second")
-                       .arg(m_recordsDone)
-                       .arg(m_bytes)
-                       .arg(seconds, 0, 'f', 3)
+                       .arg(result.records)
+                       .arg(result.bytes)
+                       .arg(time, 0, 'f', 3)
                        .arg(perSecond, 0, 'f', 0);
-    if (const int unholdable = unholdableRecords(); unholdable > 0)
-        text += QStringLiteral(", %1 records that the data file cannot give back as they came").arg(unholdable);
+    if (result.unholdableRecords > 0)
+        text += QStringLiteral(", %1 records that the data file cannot give back as they came")
+                    .arg(result.unholdableRecords);
     return text;
 }
 
@@ -93,7 +65,7 @@ void CliHost::printLine(std::FILE* to, const QString& line) const
     std::fflush(to);
 }
 
-void CliHost::drawProgress()
+void CliHost::recordMoved(const TransferResult& soFar)
 {
     if (!m_output.progress || m_output.quiet)
         return;
@@ -101,13 +73,15 @@ void CliHost::drawProgress()
     if (m_progressShown && now - m_lastDrawn < kProgressInterval)
         return;
     m_lastDrawn = now;
-    const double seconds = std::chrono::duration<double>(now - m_dataStart).count();
-    const QString total = m_process == kPcToHhc ? QStringLiteral("/%1").arg(m_records.count()) : QString();
+    const double time = seconds(now - soFar.dataStarted);
+    // A send knows its total from the start; a reception learns it at the end.
+    const QString total
+        = soFar.direction == Direction::PcToHhc ? QStringLiteral("/%1").arg(m_records.count()) : QString();
     const QString text = QStringLiteral("\r%1%2 records  %3 chars/s  %4 s\x1b[K")
-                             .arg(m_recordsDone)
+                             .arg(soFar.records)
                              .arg(total)
-                             .arg(seconds > 0 ? static_cast<double>(m_bytes) / seconds : 0.0, 0, 'f', 0)
-                             .arg(seconds, 0, 'f', 1);
+                             .arg(time > 0 ? static_cast<double>(soFar.bytes) / time : 0.0, 0, 'f', 0)
+                             .arg(time, 0, 'f', 1);
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_output.progress);
     std::fflush(m_output.progress);

@@ -9,14 +9,13 @@
 #include "records/RecordFiles.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
+#include "transfer/TransferHost.h"
 #include "transfer/TransferPacing.h"
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
 
 #include <QFile>
-#include <QProcessEnvironment>
 
-#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -39,50 +38,21 @@ int listPorts()
     return kExitSuccess;
 }
 
-// A device named on the command line stands as port 1, by the same rule that lets
-// the environment name a port's device.
 PortMap portsFor(const CliOptions& options)
 {
-    if (options.device.isEmpty())
-        return PortMap::fromSystem();
-    QProcessEnvironment environment;
-    environment.insert(PortMap::variableName(PortMap::kFirstPort), options.device);
-    return PortMap::fromRule(environment, {});
+    return options.device.isEmpty() ? PortMap::fromSystem() : PortMap::ofDevice(options.device);
 }
 
-bool portUnusable(const CliHost& host)
+int exitStatus(const TransferResult& result)
 {
-    for (const QString& step : {msg::kErrorSettingPort, msg::kErrorSettingIo, msg::kErrorSettingBaud,
-                                msg::kErrorSettingInputMode, msg::kErrorOpeningPort}) {
-        if (host.posted(step))
-            return true;
-    }
-    return false;
-}
-
-// What the run's messages say of its outcome; the messages are the protocol's own.
-int outcome(CliHost& host, Command command)
-{
-    if (host.posted(msg::kPortSelectionError) || host.posted(msg::kSpecifiedFileError))
-        return kExitUsage;
-    if (portUnusable(host) || host.posted(msg::kFileError))
-        return kExitUnusable;
-    // A run refused before it opened the port, when the port was not at fault, was
-    // refused for its file: nothing to send, or nowhere to put what arrives.
-    const QString started = command == Command::Send ? msg::startedPc2Hhc({}) : msg::startedHhc2Pc({});
-    const bool opened = std::any_of(host.messages().cbegin(), host.messages().cend(),
-                                    [&started](const QString& message) { return message.startsWith(started); });
-    if (!opened)
-        return kExitUnusable;
-    if (command == Command::Send)
-        return host.posted(msg::kTransferSucceeded) && !host.posted(msg::kTransferFailed) ? kExitSuccess
-                                                                                          : kExitTransferFailed;
-    const bool saved = host.posted(msg::writtenRecords(host.records().count()));
+    switch (result.outcome) {
     // A file that reads back otherwise than the device sent is no clean run for a script.
-    return host.posted(msg::kReceptionCompleted) && saved && !host.posted(msg::kErrorClosingPort)
-                   && host.unholdableRecords() == 0
-               ? kExitSuccess
-               : kExitTransferFailed;
+    case Outcome::Succeeded: return result.unholdableRecords == 0 ? kExitSuccess : kExitTransferFailed;
+    case Outcome::Failed: return result.reason == Reason::FileNotWritten ? kExitUnusable : kExitTransferFailed;
+    case Outcome::Aborted: return kExitInterrupted;
+    case Outcome::Refused: break;
+    }
+    return result.reason == Reason::PortSelection || result.reason == Reason::FileName ? kExitUsage : kExitUnusable;
 }
 
 int transfer(const CliOptions& options)
@@ -92,43 +62,45 @@ int transfer(const CliOptions& options)
 
     SystemSerialControl MSCommI(portsFor(options));
     BlockingPacing pacing(MSCommI, options.handshakeTimeout, TerminationSignals::fd());
-    const LineControls controls {options.device.isEmpty() ? options.port : QString::number(PortMap::kFirstPort),
-                                 options.baud, options.dataBits, options.stopBits};
+    TransferRequest request;
+    request.direction = options.command == Command::Send ? Direction::PcToHhc : Direction::HhcToPc;
+    request.line = {options.device.isEmpty() ? options.port : QString::number(PortMap::kFirstPort), options.baud,
+                    options.dataBits, options.stopBits};
+    request.file = options.file;
     CliHost::Output output;
     output.quiet = options.quiet;
     output.progress = standardErrorIsTerminal() ? stderr : nullptr;
-    const bool sending = options.command == Command::Send;
-    CliHost host(sending ? kPcToHhc : kHhcToPc, options.file, controls, pacing, output);
+    CliHost host(output);
     TransferState state;
     state.strBeginChar = kBeginChar;
     state.strEndChar = kEndChar;
     state.strSepChar = kSepChar;
 
+    TransferResult result;
+    result.direction = *request.direction;
+    result.reason = Reason::FileUnusable;
     int status = kExitUnusable;
-    if (sending)
-        LoadRecordsFile(host, host.records(), options.file);
-    if (!host.posted(msg::kFileError)) {
+    if (*request.direction == Direction::HhcToPc || LoadRecordsFile(host, host.records(), options.file)) {
         try {
-            StartSelectedProcess(host, MSCommI, state);
-            status = outcome(host, options.command);
+            result = StartSelectedProcess(host, request, MSCommI, pacing, state);
+            status = exitStatus(result);
         } catch (const std::exception& failure) {
             host.postMessage(QString::fromLocal8Bit(failure.what()));
             status = kExitTransferFailed;
         }
     }
     const int signal = TerminationSignals::take();
-    if (pacing.aborted() || (signal != 0 && status != kExitSuccess)) {
+    if (signal != 0 && status != kExitSuccess) {
         status = kExitInterrupted;
         // The failure texts of an aborted run speak of a closed port; this says who closed it.
-        if (signal != 0)
-            host.postMessage(msg::abortedBySignal(signal));
+        host.postMessage(msg::abortedBySignal(signal));
     }
 
     host.clearProgress();
     if (options.quiet && status != kExitSuccess)
         host.printHeldBack(stderr);
     if (!options.quiet)
-        printText(stdout, host.summary() + QLatin1Char('\n'));
+        printText(stdout, CliHost::summary(result) + QLatin1Char('\n'));
     return status;
 }
 

@@ -189,7 +189,7 @@ bool writeDataFile(const PathFacts& facts, const QByteArray& bytes, SaveKind kin
 
 } // namespace
 
-void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QString& path)
+bool LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QString& path)
 {
     lstRecords.clear();
     poster.postMessage(msg::kOpeningFile);
@@ -197,7 +197,7 @@ void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QStrin
     // No path is a cancelled choice with nothing remembered, not a failure.
     if (path.isEmpty()) {
         poster.postMessage(msg::foundRecords(0));
-        return;
+        return true;
     }
 
     std::optional<QStringList> records = readRecords(path);
@@ -206,11 +206,12 @@ void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QStrin
         const QString link = usableName(path) ? fs::untrustedLink(path) : QString();
         if (!link.isEmpty())
             poster.postMessage(msg::dataFileRefused(path, untrustedLinkText(link)));
-        return;
+        return false;
     }
     const auto count = static_cast<int>(records->size());
     lstRecords.assign(std::move(*records));
     poster.postMessage(msg::foundRecords(count));
+    return true;
 }
 
 bool CheckReceiveFile(MessagePoster& poster, const QString& path)
@@ -224,30 +225,32 @@ bool CheckReceiveFile(MessagePoster& poster, const QString& path)
     return false;
 }
 
-bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path, SaveKind kind)
+SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path, SaveKind kind)
 {
     poster.postMessage(msg::kSavingFile);
     const QByteArray bytes = joinRecords(lstRecords.records());
-    QString kept;
-    const bool saved = writeDataFile(inspectUsable(path), bytes, kind, kept);
-    if (!kept.isEmpty())
-        poster.postMessage(msg::previousFileKept(kept));
-    if (saved) {
+    SaveOutcome outcome;
+    outcome.written = writeDataFile(inspectUsable(path), bytes, kind, outcome.backupKept);
+    if (!outcome.backupKept.isEmpty())
+        poster.postMessage(msg::previousFileKept(outcome.backupKept));
+    if (outcome.written) {
         poster.postMessage(msg::writtenRecords(lstRecords.count()));
     } else {
         poster.postMessage(msg::kFileError);
         const Recovery recovery = writeRecovery(path, bytes);
+        outcome.recoveryFile = recovery.path;
         poster.postMessage(recovery.path.isEmpty()
                                ? msg::recordsLost(lstRecords.count(), recovery.whyNot.join(QStringLiteral("; ")))
                                : msg::recordsRecovered(recovery.path));
     }
     // Kept byte for byte all the same; the file just cannot give them back as they came.
     const UnholdableRecords unholdable = findUnholdableRecords(lstRecords.records());
+    outcome.unholdableRecords = unholdable.count;
     if (unholdable.count > 0)
         poster.postMessage(unholdable.firstLength > 0
                                ? msg::recordTooLong(unholdable.firstNumber, unholdable.firstLength, kMaxRecordLength)
                                : msg::recordHoldsLineEnd(unholdable.firstNumber));
-    return saved;
+    return outcome;
 }
 
 } // namespace ql

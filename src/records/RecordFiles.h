@@ -8,8 +8,9 @@ class MessagePoster;
 class RecordList;
 
 // Reads the data file at `path` into the records list, posting its messages. Only a
-// regular file is read, and only as far as a data file can go.
-void LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QString& path);
+// regular file is read, and only as far as a data file can go. False when it could
+// not be read.
+bool LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QString& path);
 
 // Whether records received later can be saved at `path`: a regular file that may be
 // written, or a new name in a folder that may be written. Writes nothing; when the
@@ -21,11 +22,18 @@ enum class SaveKind {
     KeepPrevious, // the records are an interrupted set: the file as it stood is kept beside it
 };
 
+// Where a save put the records, and what it kept.
+struct SaveOutcome {
+    bool written = false;      // the whole list reached the data file
+    QString backupKept;        // the data file as it stood before, when kept
+    QString recoveryFile;      // where the records went instead, when anywhere
+    int unholdableRecords = 0; // records kept that the file cannot give back as they came
+};
+
 // Writes every record of the list to the data file at `path`, posting its messages.
 // The file keeps its links, owner and mode. When it cannot take the records, they go
 // to a recovery file in the user's data folder instead, and the messages name it.
-// Returns true when the whole list reached the data file.
-bool SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path,
-                     SaveKind kind = SaveKind::Replace);
+SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path,
+                            SaveKind kind = SaveKind::Replace);
 
 } // namespace ql

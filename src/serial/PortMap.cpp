@@ -33,6 +33,13 @@ qint16 comNumber(const QString& location)
 
 } // namespace
 
+PortMap PortMap::ofDevice(const QString& path)
+{
+    PortMap map;
+    map.m_entries.append(PortEntry {kFirstPort, path, {}});
+    return map;
+}
+
 bool naturalLess(const QString& left, const QString& right)
 {
     qsizetype i = 0;

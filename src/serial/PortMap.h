@@ -36,6 +36,8 @@ public:
     static PortMap fromRule(const QProcessEnvironment& environment, QList<SystemPort> systemPorts);
     // The rule applied to this process's environment and the system's ports.
     static PortMap fromSystem();
+    // One device standing as port 1, for a device named rather than numbered.
+    static PortMap ofDevice(const QString& path);
 
     static QString variableName(qint16 number);
 

@@ -6,38 +6,59 @@
 
 #include <chrono>
 #include <exception>
-#include <thread>
 
 namespace ql {
 
+namespace {
+
+const QString& stepMessage(PortStep step)
+{
+    switch (step) {
+    case PortStep::Port: return msg::kErrorSettingPort;
+    case PortStep::InputOutput: return msg::kErrorSettingIo;
+    case PortStep::Baud: return msg::kErrorSettingBaud;
+    case PortStep::InputMode: return msg::kErrorSettingInputMode;
+    case PortStep::Open: return msg::kErrorOpeningPort;
+    case PortStep::Close: return msg::kErrorClosingPort;
+    }
+    return msg::kErrorOpeningPort;
+}
+
+} // namespace
+
+PortStepFailed::PortStepFailed(PortStep step)
+    : Failure(Failure::kProgramError, stepMessage(step)),
+      m_step(step)
+{
+}
+
 void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls)
 {
-    QString stepMessage;
+    PortStep step = PortStep::Port;
     try {
-        stepMessage = msg::kErrorSettingPort;
         MSCommI.setCommPort(numericInt16(controls.port));
 
-        stepMessage = msg::kErrorSettingIo;
+        step = PortStep::InputOutput;
         MSCommI.setInputLen(1);
         MSCommI.setInBufferCount(0);
         MSCommI.setOutBufferCount(0);
 
-        stepMessage = msg::kErrorSettingBaud;
+        step = PortStep::Baud;
         MSCommI.setSettings(controls.baud + QStringLiteral(",N,") + shortestDecimal(numericValue(controls.dataBits))
                             + QLatin1Char(',') + shortestDecimal(numericValue(controls.stopBits)));
 
-        stepMessage = msg::kErrorSettingInputMode;
+        step = PortStep::InputMode;
         MSCommI.setInputMode(InputMode::Text);
 
-        stepMessage = msg::kErrorOpeningPort;
+        step = PortStep::Open;
         if (MSCommI.PortOpen())
             MSCommI.setPortOpen(false);
         MSCommI.setPortOpen(true);
     } catch (const LineSettingsRefused&) {
         // The system learns whether the device takes the settings only at the open.
-        throw Failure(Failure::kProgramError, msg::kErrorSettingBaud);
+        throw PortStepFailed(PortStep::Baud);
     } catch (const std::exception&) {
-        throw Failure(Failure::kProgramError, stepMessage);
+        throw PortStepFailed(step);
     }
 }
 
@@ -47,11 +68,11 @@ void CloseSerialPort(SerialControl& MSCommI)
         if (MSCommI.PortOpen())
             MSCommI.setPortOpen(false);
     } catch (const std::exception&) {
-        throw Failure(Failure::kProgramError, msg::kErrorClosingPort);
+        throw PortStepFailed(PortStep::Close);
     }
 }
 
-bool SendPaced(SerialControl& MSCommI, const QString& text, qint16 delayMs, int stallMs, PortWaits* waits)
+bool SendPaced(SerialControl& MSCommI, const QString& text, int stallMs, PortWaits* waits)
 {
     try {
         const qint16 length = checkedInt16(text.size());
@@ -64,8 +85,6 @@ bool SendPaced(SerialControl& MSCommI, const QString& text, qint16 delayMs, int 
                 if (waits)
                     waits->block(PortEvent::OutputSent, stallEnd);
             }
-            if (delayMs != 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
             MSCommI.setOutput(QString(text[position]));
         }
         return true;

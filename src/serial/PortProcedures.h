@@ -15,12 +15,25 @@ struct LineControls {
     QString stopBits; // txtStop
 };
 
+// The steps of opening and closing the port, each with its own message.
+enum class PortStep { Port, InputOutput, Baud, InputMode, Open, Close };
+
+// A step of opening or closing the port failed: Failure(12345, the step's message).
+class PortStepFailed final : public Failure {
+public:
+    explicit PortStepFailed(PortStep step);
+    PortStep step() const { return m_step; }
+
+private:
+    PortStep m_step;
+};
+
 // Configures the control from the settings and opens the port. Fails with
-// Failure(12345, step message) naming the step that failed; line settings that
-// the port refuses at the open count as the baud rate step.
+// PortStepFailed naming the step that failed; line settings that the port
+// refuses at the open count as the baud rate step.
 void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls);
 
-// Closes the port if it is open; fails with Failure(12345, "Error in closing port").
+// Closes the port if it is open; fails with PortStepFailed(PortStep::Close).
 void CloseSerialPort(SerialControl& MSCommI);
 
 // The longest SendPaced waits for the transmit queue to empty before one character.
@@ -30,7 +43,7 @@ inline constexpr int kSendPacedStallMs = 3000;
 // emptied, without yielding to the window system: polling without pause, or
 // blocking in `waits` when given. Reports nothing; returns true only when every
 // character of the text was handed to Output.
-bool SendPaced(SerialControl& MSCommI, const QString& text, qint16 delayMs,
-               int stallMs = kSendPacedStallMs, PortWaits* waits = nullptr);
+bool SendPaced(SerialControl& MSCommI, const QString& text, int stallMs = kSendPacedStallMs,
+               PortWaits* waits = nullptr);
 
 } // namespace ql

@@ -1,11 +1,23 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 
 namespace ql {
 
 // What a wait on the port is for.
 enum class PortEvent { Input, OutputSent };
+
+// What a wait for a port event can sleep on: nothing when the event may have
+// happened already; else a system handle that becomes readable when input arrives
+// or the device goes, or writable when output held back can move (-1: none), and
+// the longest sleep before the port must be looked at again whatever it says.
+struct PortReadiness {
+    bool now = false;
+    std::intptr_t handle = -1;
+    std::chrono::nanoseconds within = std::chrono::nanoseconds::max();
+    bool writable = false;
+};
 
 // How a waiting loop spends the time between two looks at the port when it must
 // not spin: it blocks until the port may have what is wanted, the deadline passes

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "serial/PortWaits.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -58,6 +59,10 @@ public:
 
     // Returns and removes the next waiting character, or "" at once when none waits.
     virtual QString Input() = 0;
+
+    // What a wait for the event can sleep on. A control that cannot tell is looked
+    // at again at once.
+    virtual PortReadiness readiness(PortEvent) { return {true}; }
 
     // Whether the open port is one whose far end's reading nobody can see (a
     // pseudo-terminal), so that an empty output queue only means handed to the system.

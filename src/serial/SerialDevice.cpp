@@ -1,10 +1,19 @@
 #include "serial/SerialDevice.h"
 
 #include <algorithm>
+#include <limits>
+#include <string>
 
 // The buffering every platform shares: output the system has not taken yet waits
 // here in order, and input is read in chunks and handed out a character at a time.
 namespace ql {
+
+namespace {
+
+// The longest a close waits between two looks at a queue that is going out.
+constexpr auto kDrainLook = std::chrono::milliseconds(5);
+
+} // namespace
 
 void SerialDevice::pushOutput()
 {
@@ -38,6 +47,55 @@ std::string_view SerialDevice::read(std::size_t max)
     const std::string_view bytes(m_in.data() + m_inPos, count);
     m_inPos += count;
     return bytes;
+}
+
+void SerialDevice::close(std::chrono::milliseconds stall)
+{
+    if (m_handle == -1)
+        return;
+    if (drain(stall)) {
+        release(Leftover::Delivered);
+        return;
+    }
+    release(Leftover::Discard);
+    throw SerialError(SerialError::Kind::Failed, kStalledError,
+                      "The device " + m_path + " took nothing more for " + std::to_string(stall.count())
+                          + " ms, or went away: what was queued for it is lost");
+}
+
+bool SerialDevice::drain(std::chrono::milliseconds stall)
+{
+    // Progress is what the program holds plus the system's queue getting smaller.
+    // Where the system reports no queue (a pseudo-terminal, Wine's driver), the
+    // system taking more of what the program holds shows it.
+    std::int64_t least = std::numeric_limits<std::int64_t>::max();
+    std::int64_t queued = 0;
+    auto lastMove = std::chrono::steady_clock::now();
+    for (;;) {
+        if (m_outPos < m_out.size()) {
+            try {
+                pushOutput();
+            } catch (const SerialError&) {
+                return false;
+            }
+        }
+        const std::optional<std::int64_t> nowQueued = queuedInSystem();
+        // A device that is gone keeps nothing; what it had counts as lost.
+        if (!nowQueued)
+            return m_outPos == m_out.size() && queued == 0;
+        queued = std::max<std::int64_t>(*nowQueued, 0);
+        const std::int64_t pending = static_cast<std::int64_t>(m_out.size() - m_outPos) + queued;
+        if (pending == 0)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (pending < least) {
+            least = pending;
+            lastMove = now;
+        } else if (now - lastMove >= stall) {
+            return false;
+        }
+        await(PortEvent::OutputSent, -1, now + kDrainLook);
+    }
 }
 
 } // namespace ql

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -82,6 +83,9 @@ public:
     // until the next call on this device.
     std::string_view read(std::size_t max);
 
+    // What a wait for the event can sleep on; the event loop of a window sleeps there.
+    PortReadiness readiness(PortEvent event);
+
     // Blocks until the event may have happened, the deadline passed or `wakeHandle`
     // became readable (-1: none); true when the wake handle woke it. Output counts
     // as sent once what is queued should have reached the wire at the line rate.
@@ -101,11 +105,15 @@ private:
 
     // The size of one read from the system.
     static constexpr std::size_t kReadChunk = 4096;
+    // The system's number for a close that gave up on a stalled queue.
+    static const int kStalledError;
 
     // Writes what the system takes without waiting; returns how much that was.
     std::size_t writeNow(const char* data, std::size_t size);
     void pushOutput();
     std::int64_t fillInput();
+    // What the system still holds to transmit; none when the device is gone.
+    std::optional<std::int64_t> queuedInSystem();
     bool drain(std::chrono::milliseconds stall);
     void release(Leftover leftover) noexcept;
     [[noreturn]] void fail(int error, const std::string& what) const;

@@ -10,6 +10,8 @@
 
 namespace ql {
 
+const int SerialDevice::kStalledError = ERROR_TIMEOUT;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -18,8 +20,6 @@ constexpr DWORD kQueueBytes = 4096;
 // A write hands the driver what it takes within this time and keeps the rest for
 // later calls; the system's timer may stretch it to one tick.
 constexpr DWORD kWriteWaitMs = 1;
-// How often a close looks at the driver's queue while the line carries it away.
-constexpr auto kDrainPoll = std::chrono::milliseconds(5);
 // How often a blocking wait looks at the driver: a handle opened without
 // overlapped I/O offers no event to wait for.
 constexpr DWORD kAwaitLookMs = 1;
@@ -296,56 +296,13 @@ void SerialDevice::discardOut()
     PurgeComm(handleOf(m_handle), PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
-void SerialDevice::close(std::chrono::milliseconds stall)
+std::optional<std::int64_t> SerialDevice::queuedInSystem()
 {
-    if (m_handle == -1)
-        return;
-    if (drain(stall)) {
-        release(Leftover::Delivered);
-        return;
-    }
-    release(Leftover::Discard);
-    throw SerialError(SerialError::Kind::Failed, ERROR_TIMEOUT,
-                      "The device " + m_path + " took nothing more for " + std::to_string(stall.count())
-                          + " ms, or went away: what was queued for it is lost");
-}
-
-bool SerialDevice::drain(std::chrono::milliseconds stall)
-{
-    // Progress is what the program holds plus the driver's queue getting smaller.
-    // Where the driver reports no queue (Wine's, for one), the driver taking more of
-    // what the program holds shows it.
-    std::int64_t least = std::numeric_limits<std::int64_t>::max();
-    std::int64_t queued = 0;
-    auto lastMove = Clock::now();
-    for (;;) {
-        if (m_outPos < m_out.size()) {
-            try {
-                pushOutput();
-            } catch (const SerialError&) {
-                return false;
-            }
-        }
-        DWORD errors = 0;
-        COMSTAT status {};
-        // A device that is gone keeps nothing; what it had counts as lost.
-        if (!ClearCommError(handleOf(m_handle), &errors, &status))
-            return m_outPos == m_out.size() && queued == 0;
-        queued = status.cbOutQue;
-        const std::int64_t pending = static_cast<std::int64_t>(m_out.size() - m_outPos) + queued;
-        if (pending == 0)
-            return true;
-        const auto now = Clock::now();
-        if (pending < least) {
-            least = pending;
-            lastMove = now;
-        } else if (now - lastMove >= stall) {
-            return false;
-        }
-        // A write that the driver cannot take waits by itself.
-        if (m_outPos == m_out.size())
-            std::this_thread::sleep_for(kDrainPoll);
-    }
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!ClearCommError(handleOf(m_handle), &errors, &status))
+        return std::nullopt;
+    return status.cbOutQue;
 }
 
 void SerialDevice::release(Leftover leftover) noexcept
@@ -380,44 +337,47 @@ void SerialDevice::release(Leftover leftover) noexcept
     m_outPos = 0;
 }
 
-bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+PortReadiness SerialDevice::readiness(PortEvent event)
 {
     if (m_handle == -1)
-        return false;
+        return {true};
     const HANDLE handle = handleOf(m_handle);
-    if (event == PortEvent::Input && m_inPos < m_in.size())
+    DWORD errors = 0;
+    COMSTAT status {};
+    // A device that went away is ready: the next look at the port reports it.
+    if (!ClearCommError(handle, &errors, &status))
+        return {true};
+    const auto look = std::chrono::milliseconds(kAwaitLookMs);
+    if (event == PortEvent::Input)
+        return m_inPos < m_in.size() || status.cbInQue > 0 ? PortReadiness {true} : PortReadiness {false, -1, look};
+    const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + status.cbOutQue;
+    if (queued == 0)
+        return {true};
+    // No event tells that the line has sent a character: wait for the time the
+    // queue needs at the line rate, looking now and then while the program holds
+    // output the driver had no room for.
+    DCB line {};
+    line.DCBlength = sizeof(line);
+    if (!GetCommState(handle, &line) || line.BaudRate == 0)
+        return {false, -1, look};
+    const double bits = 2.0 + line.ByteSize + (line.Parity == NOPARITY ? 0.0 : 1.0)
+                      + (line.StopBits == ONESTOPBIT ? 0.0 : 1.0);
+    const auto lineTime = std::chrono::nanoseconds(
+        static_cast<std::int64_t>(static_cast<double>(queued) * bits * 1e9 / line.BaudRate));
+    return {false, -1, std::max<std::chrono::nanoseconds>(lineTime, look * 2)};
+}
+
+bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+{
+    const PortReadiness ready = readiness(event);
+    if (ready.now)
         return false;
-    auto until = deadline;
-    if (event == PortEvent::OutputSent) {
-        DWORD errors = 0;
-        COMSTAT status {};
-        const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos)
-                                  + (ClearCommError(handle, &errors, &status) ? status.cbOutQue : 0);
-        if (queued == 0)
-            return false;
-        // No event tells that the line has sent a character: wait for the time the
-        // queue needs at the line rate, looking now and then while the program holds
-        // output the driver had no room for.
-        DCB line {};
-        line.DCBlength = sizeof(line);
-        if (GetCommState(handle, &line) && line.BaudRate > 0) {
-            const double bits = 2.0 + line.ByteSize + (line.Parity == NOPARITY ? 0.0 : 1.0)
-                              + (line.StopBits == ONESTOPBIT ? 0.0 : 1.0);
-            const auto lineTime = std::chrono::nanoseconds(
-                static_cast<std::int64_t>(static_cast<double>(queued) * bits * 1e9 / line.BaudRate));
-            until = std::min(until, Clock::now() + std::max<std::chrono::nanoseconds>(
-                                                       lineTime, std::chrono::milliseconds(kAwaitLookMs * 2)));
-        }
-    }
+    // No handle tells of arriving input here, so the wait looks for it now and then.
+    const auto until = event == PortEvent::OutputSent ? std::min(deadline, Clock::now() + ready.within) : deadline;
     const HANDLE wake = wakeHandle == -1 ? nullptr : reinterpret_cast<HANDLE>(wakeHandle);
     while (Clock::now() < until) {
-        if (event == PortEvent::Input) {
-            DWORD errors = 0;
-            COMSTAT status {};
-            // A device that went away ends the wait; the next look at the port reports it.
-            if (!ClearCommError(handle, &errors, &status) || status.cbInQue > 0)
-                return false;
-        }
+        if (event == PortEvent::Input && readiness(event).now)
+            return false;
         if (wake != nullptr) {
             if (WaitForSingleObject(wake, kAwaitLookMs) == WAIT_OBJECT_0)
                 return true;

@@ -187,6 +187,11 @@ QString SystemSerialControl::Input()
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+PortReadiness SystemSerialControl::readiness(PortEvent event)
+{
+    return m_impl->device ? onDevice([&] { return m_impl->device->readiness(event); }) : PortReadiness {true};
+}
+
 bool SystemSerialControl::deliveryUnseen() const
 {
     return m_impl->device && m_impl->device->isPseudoTerminal();

@@ -38,6 +38,7 @@ public:
 
     void setOutput(const QString& text) override;
     QString Input() override;
+    PortReadiness readiness(PortEvent event) override;
     bool deliveryUnseen() const override;
 
     const PortMap& ports() const;

@@ -16,16 +16,19 @@ namespace ql {
 
 namespace {
 
-void awaitBeginRequest(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state)
+void awaitBeginRequest(TransferHost& host, TransferPacing& pacing, SerialControl& MSCommI,
+                       const TransferState& state)
 {
     pacing.startWait(WaitKind::Handshake);
+    ProgressDots dots(host);
     for (;;) {
         pacing.nextPass();
         const QString received = MSCommI.Input();
         // The time-out is tested first: a request read in the pass of the last dot
         // comes too late.
+        dots.show(pacing.dotsDue());
         if (pacing.waitExpired())
-            throw deviceNotResponding();
+            throw DeviceNotResponding();
         if (received == state.strBeginChar)
             return;
     }
@@ -50,45 +53,54 @@ QString receiveRecord(TransferPacing& pacing, SerialControl& MSCommI, const Tran
 
 } // namespace
 
-ReceptionOutcome RunHhcToPc(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
+                          TransferPacing& pacing, const TransferState& state)
 {
-    ReceptionOutcome outcome = ReceptionOutcome::NoBeginRequest;
+    TransferResult result;
+    result.direction = Direction::HhcToPc;
     QString record; // until its separator or end character arrives
     try {
-        OpenSerialPort(MSCommI, host.lineControls());
+        OpenSerialPort(MSCommI, request.line);
         host.postMessage(msg::startedHhc2Pc(currentTimeText()));
         host.postMessage(msg::configuredPort(MSCommI.Settings()));
         host.postMessage(msg::kWaitingBeginRequest);
-        awaitBeginRequest(host.pacing(), MSCommI, state);
+        awaitBeginRequest(host, pacing, MSCommI, state);
 
         RecordList& lstRecords = host.records();
         lstRecords.clear();
-        outcome = ReceptionOutcome::Interrupted;
+        result.dataStarted = TransferPacing::Clock::now();
+        result.lastRecord = result.dataStarted;
         host.postMessage(msg::kSentResponse);
         MSCommI.setInBufferCount(0);
         MSCommI.setOutput(state.strBeginChar);
 
         qint16 count = 0;
         for (;;) {
-            const QString ending = receiveRecord(host.pacing(), MSCommI, state, record);
+            const QString ending = receiveRecord(pacing, MSCommI, state, record);
             const QString received = std::exchange(record, QString());
             count = incrementInt16(count);
             lstRecords.append(received);
+            ++result.records;
+            result.bytes += received.size() + 1;
+            result.lastRecord = TransferPacing::Clock::now();
+            host.recordMoved(result);
             host.showStatus(QString::number(count));
             if (ending == state.strEndChar) {
                 host.postMessage(msg::kReceptionCompleted);
-                outcome = ReceptionOutcome::Received;
+                result.outcome = Outcome::Succeeded;
                 CloseSerialPort(MSCommI);
-                return outcome;
+                return result;
             }
         }
     } catch (const Failure& failure) {
         host.postMessage(failure.description());
+        result.droppedCharacters = static_cast<int>(record.size());
         if (!record.isEmpty())
             host.postMessage(msg::incompleteRecordDropped(record.size()));
+        noteFailure(result, failure, pacing);
         forcePortClosed(MSCommI);
     }
-    return outcome;
+    return result;
 }
 
 } // namespace ql

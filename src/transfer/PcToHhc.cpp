@@ -19,17 +19,19 @@ namespace {
 
 const QString kRecordsRemaining = QStringLiteral(" records remaining");
 
-void awaitAnswer(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state)
+void awaitAnswer(TransferHost& host, TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state)
 {
     pacing.startWait(WaitKind::Handshake);
+    ProgressDots dots(host);
     for (;;) {
         // With no window left there is nobody to abort the wait, so go on.
         if (!pacing.nextPass())
             return;
         if (MSCommI.Input() == state.strBeginChar)
             return;
+        dots.show(pacing.dotsDue());
         if (pacing.waitExpired())
-            throw deviceNotResponding();
+            throw DeviceNotResponding();
     }
 }
 
@@ -39,7 +41,7 @@ void awaitEmptyTransmitQueue(TransferPacing& pacing, SerialControl& MSCommI)
     for (;;) {
         pacing.nextPass();
         if (pacing.waitExpired())
-            throw deviceNotResponding();
+            throw DeviceNotResponding();
         if (MSCommI.OutBufferCount() == 0)
             return;
     }
@@ -49,21 +51,31 @@ void sendRecord(TransferPacing& pacing, SerialControl& MSCommI, const QString& r
 {
     // Positions are 16-bit: a longer record cannot go out whole, so none of it goes.
     checkedInt16(record.size());
-    if (SendPaced(MSCommI, record, 0, kSendPacedStallMs, pacing.characterWaits()))
+    if (SendPaced(MSCommI, record, kSendPacedStallMs, pacing.characterWaits()))
         return;
     // A separator after a partial record would corrupt the device's data. A port
     // that failed or was closed reports its own reason on the next read.
     static_cast<void>(MSCommI.OutBufferCount());
-    throw deviceNotResponding();
+    throw DeviceNotResponding();
 }
 
 } // namespace
 
-void RunPcToHhc(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+TransferResult RunPcToHhc(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
+                          TransferPacing& pacing, const TransferState& state)
 {
+    TransferResult result;
+    result.direction = Direction::PcToHhc;
     try {
         checkRecordsToSend(host.records().records(), state);
-        OpenSerialPort(MSCommI, host.lineControls());
+    } catch (const Failure& failure) {
+        host.postMessage(msg::kTransferFailed);
+        host.postMessage(failure.description());
+        result.reason = Reason::RecordsUnsendable;
+        return result;
+    }
+    try {
+        OpenSerialPort(MSCommI, request.line);
         host.postMessage(msg::startedPc2Hhc(currentTimeText()));
         host.postMessage(msg::configuredPort(MSCommI.Settings()));
         host.postMessage(msg::kSearchingRecords);
@@ -74,24 +86,34 @@ void RunPcToHhc(TransferHost& host, SerialControl& MSCommI, const TransferState&
         host.postMessage(msg::kSentBeginRequest);
         host.postMessage(msg::kWaitingResponse);
         MSCommI.setOutput(state.strBeginChar);
-        awaitAnswer(host.pacing(), MSCommI, state);
+        awaitAnswer(host, pacing, MSCommI, state);
         host.postMessage(msg::kGotResponse);
         host.postMessage(msg::kSendingData);
+        result.dataStarted = TransferPacing::Clock::now();
+        result.lastRecord = result.dataStarted;
         for (qint16 k = 0; k < n; ++k) {
-            awaitEmptyTransmitQueue(host.pacing(), MSCommI);
-            sendRecord(host.pacing(), MSCommI, records.at(k));
+            awaitEmptyTransmitQueue(pacing, MSCommI);
+            sendRecord(pacing, MSCommI, records.at(k));
             MSCommI.setOutput(k != n - 1 ? state.strSepChar : state.strEndChar);
+            ++result.records;
+            result.bytes += records.at(k).size() + 1;
+            result.lastRecord = TransferPacing::Clock::now();
+            host.recordMoved(result);
             host.showStatus(QString::number(n - k - 1) + kRecordsRemaining);
         }
-        if (MSCommI.deliveryUnseen())
+        result.deliveryUnseen = MSCommI.deliveryUnseen();
+        if (result.deliveryUnseen)
             host.postMessage(msg::kVirtualPortDelivery);
         host.postMessage(msg::kTransferSucceeded);
         CloseSerialPort(MSCommI);
+        result.outcome = Outcome::Succeeded;
     } catch (const Failure& failure) {
         host.postMessage(msg::kTransferFailed);
         host.postMessage(failure.description());
+        noteFailure(result, failure, pacing);
         forcePortClosed(MSCommI);
     }
+    return result;
 }
 
 } // namespace ql

@@ -5,7 +5,7 @@
 #include "serial/NumericText.h"
 #include "serial/PortMap.h"
 #include "transfer/TransferHost.h"
-#include "transfer/TransferState.h"
+#include "transfer/TransferPacing.h"
 
 namespace ql {
 
@@ -18,59 +18,64 @@ bool portSelectionValid(const QString& portText)
     return port > PortMap::kFirstPort - 1 && port < PortMap::kLastPort + 1;
 }
 
-void checkAndRun(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+TransferResult refused(TransferHost& host, Reason reason, const QString& message)
 {
-    host.SwitchListView(QStringLiteral("E"));
-    host.clearEvents();
-    host.postMessage(msg::kPleaseWait);
-
-    if (!portSelectionValid(host.lineControls().port)) {
-        host.postMessage(msg::kPortSelectionError);
-        return;
-    }
-    if (host.fileText().trimmed().isEmpty()) {
-        host.postMessage(msg::kSpecifiedFileError);
-        return;
-    }
-
-    host.EnableSettings(false);
-    const QString process = host.processText();
-    if (process == kPcToHhc) {
-        RunPcToHhc(host, MSCommI, state);
-    } else if (process == kHhcToPc) {
-        // Received records need somewhere to go, so the file is checked before the device is asked.
-        if (!CheckReceiveFile(host, host.fileText()))
-            return;
-        // A run that never got the begin request holds no records of its own; saving
-        // then would overwrite the data file with a stale list.
-        const ReceptionOutcome outcome = RunHhcToPc(host, MSCommI, state);
-        if (outcome != ReceptionOutcome::NoBeginRequest) {
-            const SaveKind kind = outcome == ReceptionOutcome::Received ? SaveKind::Replace : SaveKind::KeepPrevious;
-            SaveRecordsFile(host, host.records(), host.fileText(), kind);
-        }
-    } else {
-        host.postMessage(msg::kProcessSelectionError);
-    }
+    host.postMessage(message);
+    TransferResult result;
+    result.reason = reason;
+    return result;
 }
 
-// The status line ends on the last message rather than dots or counts.
-void finish(TransferHost& host)
+TransferResult receiveAndSave(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
+                              TransferPacing& pacing, const TransferState& state)
 {
-    host.showStatus(host.lastMessage());
-    host.EnableSettings(true);
+    // Received records need somewhere to go, so the file is checked before the device is asked.
+    if (!CheckReceiveFile(host, request.file)) {
+        TransferResult result;
+        result.direction = Direction::HhcToPc;
+        result.reason = Reason::FileUnusable;
+        return result;
+    }
+    TransferResult result = RunHhcToPc(host, request, MSCommI, pacing, state);
+    // A run that never got the begin request holds no records of its own; saving
+    // then would overwrite the data file with a stale list.
+    if (result.dataStarted == TransferPacing::Clock::time_point {})
+        return result;
+    const bool whole = result.succeeded() || result.reason == Reason::ClosingPort;
+    const SaveOutcome saved
+        = SaveRecordsFile(host, host.records(), request.file, whole ? SaveKind::Replace : SaveKind::KeepPrevious);
+    if (saved.written)
+        result.fileWritten = request.file;
+    result.backupKept = saved.backupKept;
+    result.recoveryFile = saved.recoveryFile;
+    result.unholdableRecords = saved.unholdableRecords;
+    // Records that are not on disk weigh more than how the reception ended.
+    if (!saved.written) {
+        result.reason = Reason::FileNotWritten;
+        if (result.outcome == Outcome::Succeeded)
+            result.outcome = Outcome::Failed;
+    }
+    return result;
 }
 
 } // namespace
 
-void StartSelectedProcess(TransferHost& host, SerialControl& MSCommI, const TransferState& state)
+TransferResult StartSelectedProcess(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
+                                    TransferPacing& pacing, const TransferState& state)
 {
-    try {
-        checkAndRun(host, MSCommI, state);
-    } catch (...) {
-        finish(host);
-        throw;
-    }
-    finish(host);
+    host.postMessage(msg::kPleaseWait);
+    if (!portSelectionValid(request.line.port))
+        return refused(host, Reason::PortSelection, msg::kPortSelectionError);
+    if (request.file.trimmed().isEmpty())
+        return refused(host, Reason::FileName, msg::kSpecifiedFileError);
+    if (!request.direction)
+        return refused(host, Reason::ProcessSelection, msg::kProcessSelectionError);
+
+    host.transferStarting();
+    pacing.startRun();
+    if (*request.direction == Direction::PcToHhc)
+        return RunPcToHhc(host, request, MSCommI, pacing, state);
+    return receiveAndSave(host, request, MSCommI, pacing, state);
 }
 
 } // namespace ql

@@ -2,39 +2,34 @@
 
 #include "eventlog/MessagePoster.h"
 #include "serial/PortProcedures.h"
-#include "transfer/TransferPacing.h"
+#include "transfer/TransferResult.h"
 
 #include <QString>
-#include <QtGlobal>
+
+#include <optional>
 
 namespace ql {
 
 class RecordList;
 
-// The main window as the transfer procedures and the Start command see it, so that
-// they can run against a test double without any widget.
+// What a run is asked to do: the direction (none when none is selected), the
+// line as the operator set it, and the data file.
+struct TransferRequest {
+    std::optional<Direction> direction;
+    LineControls line;
+    QString file;
+};
+
+// A front end as the transfer procedures see it: where messages go, the records
+// list, and word of the run's progress.
 class TransferHost : public MessagePoster {
 public:
-    // Runs every waiting window event; returns the number of the program's windows
-    // still open (0 when none is left).
-    virtual qint16 YieldToWindows() = 0;
+    virtual RecordList& records() = 0;
 
-    // Enables or disables fmProcesses, then fmSettings.
-    virtual void EnableSettings(bool enabled) = 0;
-
-    virtual void SwitchListView(const QString& viewCode) = 0;
-    virtual void clearEvents() = 0;
-
-    virtual LineControls lineControls() const = 0;
-    virtual QString fileText() const = 0;    // txtFile
-    virtual QString processText() const = 0; // cmbProcess
-    virtual RecordList& records() = 0;        // lstRecords
-
-    // How the transfers wait: the window's pass counting unless the host brings its own.
-    virtual TransferPacing& pacing() { return m_windowPacing; }
-
-private:
-    WindowPacing m_windowPacing {*this};
+    // The checks have passed and the port is about to open.
+    virtual void transferStarting() {}
+    // After each record moved, with the run so far.
+    virtual void recordMoved(const TransferResult&) {}
 };
 
 } // namespace ql

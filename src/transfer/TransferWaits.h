@@ -9,27 +9,29 @@ namespace ql {
 
 class MessagePoster;
 class SerialControl;
+class TransferPacing;
+struct TransferResult;
 
-// Passes of a handshake wait between two progress dots, and the dots that end it.
-inline constexpr qint32 kPassesPerDot = 300000;
-inline constexpr int kDotsBeforeGivingUp = 10;
-
-// The progress of a handshake wait: one "o" on the status line per 300000 passes.
+// The progress of a handshake wait: one more "o" on the status line for each dot due.
 class ProgressDots {
 public:
     explicit ProgressDots(MessagePoster& poster) : m_poster(poster) {}
 
-    // Counts one pass; true once the dots reach the number that ends the wait.
-    bool countPass();
+    void show(int due);
 
 private:
     MessagePoster& m_poster;
     QString m_dots;
-    qint32 m_passes = 0;
 };
 
 // The failure the transfers raise when their own waits run out.
-Failure deviceNotResponding();
+class DeviceNotResponding final : public Failure {
+public:
+    DeviceNotResponding();
+};
+
+// Records in the result how the run failed, after its messages are posted.
+void noteFailure(TransferResult& result, const Failure& failure, const TransferPacing& pacing);
 
 // "HH:mm:ss" of the local time, for the start messages.
 QString currentTimeText();

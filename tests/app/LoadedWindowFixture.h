@@ -3,7 +3,7 @@
 #include "MainWindowFixture.h"
 
 #include "app/frmMainWin.h"
-#include "serial/FakeSerialControl.h"
+#include "support/FakeSerialControl.h"
 #include "support/ScriptedFileDialog.h"
 
 #include <QByteArray>

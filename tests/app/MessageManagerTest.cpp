@@ -213,25 +213,14 @@ TEST_F(MessageManagerTest, SettingsAreDisabledAndEnabledAsAWhole)
 
 TEST_F(MessageManagerTest, TheHostReadsTheSettingsControls)
 {
-    const LineControls line = window->lineControls();
-    EXPECT_EQ(line.port, QString());
-    EXPECT_EQ(line.baud, QStringLiteral("115200"));
-    EXPECT_EQ(line.dataBits, QStringLiteral("8"));
-    EXPECT_EQ(line.stopBits, QStringLiteral("1"));
-    EXPECT_EQ(window->processText(), QStringLiteral("PC->HHC"));
-    EXPECT_EQ(window->fileText(), QString());
+    const TransferRequest request = window->transferRequest();
+    EXPECT_EQ(request.line.port, QString());
+    EXPECT_EQ(request.line.baud, QStringLiteral("115200"));
+    EXPECT_EQ(request.line.dataBits, QStringLiteral("8"));
+    EXPECT_EQ(request.line.stopBits, QStringLiteral("1"));
+    EXPECT_EQ(request.direction, Direction::PcToHhc);
+    EXPECT_EQ(request.file, QString());
     EXPECT_EQ(&window->records(), control<QListView>("lstRecords")->model());
-}
-
-TEST_F(MessageManagerTest, YieldingRunsWaitingEventsAndCountsTheOpenWindows)
-{
-    bool ran = false;
-    QMetaObject::invokeMethod(window.get(), [&ran] { ran = true; }, Qt::QueuedConnection);
-    EXPECT_EQ(window->YieldToWindows(), 1);
-    EXPECT_TRUE(ran);
-
-    window->hide();
-    EXPECT_EQ(window->YieldToWindows(), 0);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "DeviceThread.h"
+#include "support/DeviceThread.h"
 
 #include "eventlog/Messages.h"
 #include "hhcsim/DataFile.h"

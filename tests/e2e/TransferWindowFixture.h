@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceThread.h"
+#include "support/DeviceThread.h"
 
 #include "app/frmMainWin.h"
 #include "hhcsim/SimulatedDevice.h"

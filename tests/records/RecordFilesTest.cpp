@@ -79,7 +79,7 @@ protected:
     void load(const QString& file) { LoadRecordsFile(m_poster, m_list, file); }
     bool save(const QString& file, SaveKind kind = SaveKind::Replace)
     {
-        return SaveRecordsFile(m_poster, m_list, file, kind);
+        return SaveRecordsFile(m_poster, m_list, file, kind).written;
     }
     QStringList dirEntries() const
     {
@@ -335,7 +335,7 @@ TEST(RecordFilesUnprivileged, FileInAFolderThatCannotBeWrittenIsReplacedInPlace)
         test::RecordingPoster poster;
         RecordList list;
         list.assign({"new"});
-        const bool saved = SaveRecordsFile(poster, list, file);
+        const bool saved = SaveRecordsFile(poster, list, file).written;
         ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
         return saved && readBytes(file) == "new\r\n" && statOf(file).st_ino == inode
             && QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList {"out.txt"}
@@ -417,7 +417,7 @@ TEST_F(RecordFilesTest, FailedWriteLeavesTheOldFileIntactAndTheRecordsInTheList)
         {
             const FileSizeLimit limit(64 * 1024);
             ASSERT_TRUE(limit.applied());
-            saved = SaveRecordsFile(poster, m_list, file);
+            saved = SaveRecordsFile(poster, m_list, file).written;
         }
         EXPECT_FALSE(saved);
         EXPECT_EQ(readBytes(file), old);

@@ -1,4 +1,4 @@
-#include "FakeSerialControl.h"
+#include "support/FakeSerialControl.h"
 
 #include "common/Failure.h"
 #include "eventlog/Messages.h"
@@ -181,7 +181,7 @@ TEST(SendPaced, WritesOneCharacterAtATimeAfterTheQueueEmpties)
         if (call.op == Op::OutBufferCount && MSCommI.queued() > 0 && ++polls % 3 == 0)
             MSCommI.setOutBufferCount(0);
     };
-    EXPECT_TRUE(SendPaced(MSCommI, QStringLiteral("AB\xff$"), 0));
+    EXPECT_TRUE(SendPaced(MSCommI, QStringLiteral("AB\xff$")));
     EXPECT_EQ(MSCommI.written, QStringLiteral("AB\xff$"));
     EXPECT_EQ(MSCommI.mostQueued, 1);
     EXPECT_EQ(MSCommI.countOf(Op::Output), 4);
@@ -196,7 +196,7 @@ TEST(SendPaced, EmptyTextOutputsNothing)
 {
     FakeSerialControl MSCommI;
     MSCommI.portOpen = true;
-    EXPECT_TRUE(SendPaced(MSCommI, QString(), 0));
+    EXPECT_TRUE(SendPaced(MSCommI, QString()));
     EXPECT_TRUE(MSCommI.calls.empty());
 }
 
@@ -205,7 +205,7 @@ TEST(SendPaced, GivesUpQuietlyWhenTheQueueNeverEmpties)
     FakeSerialControl MSCommI;
     MSCommI.portOpen = true;
     MSCommI.drainPerPoll = 0;
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("xyz"), 0, 20));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("xyz"), 20));
     EXPECT_EQ(MSCommI.written, QStringLiteral("x"));
 }
 
@@ -213,9 +213,9 @@ TEST(SendPaced, TextLongerThan32767SendsNothing)
 {
     FakeSerialControl MSCommI;
     MSCommI.portOpen = true;
-    EXPECT_FALSE(SendPaced(MSCommI, QString(32768, QLatin1Char('a')), 0));
+    EXPECT_FALSE(SendPaced(MSCommI, QString(32768, QLatin1Char('a'))));
     EXPECT_TRUE(MSCommI.calls.empty());
-    EXPECT_TRUE(SendPaced(MSCommI, QString(32767, QLatin1Char('a')), 0));
+    EXPECT_TRUE(SendPaced(MSCommI, QString(32767, QLatin1Char('a'))));
     EXPECT_EQ(MSCommI.written.size(), 32767);
 }
 
@@ -224,7 +224,7 @@ TEST(SendPaced, FailureMidTextStopsAndReportsFalse)
     FakeSerialControl MSCommI;
     MSCommI.portOpen = true;
     MSCommI.failOn(Op::Output, 3);
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abcdef"), 0));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abcdef")));
     EXPECT_EQ(MSCommI.written, QStringLiteral("ab"));
     EXPECT_EQ(MSCommI.countOf(Op::Output), 3);
 }
@@ -232,7 +232,7 @@ TEST(SendPaced, FailureMidTextStopsAndReportsFalse)
 TEST(SendPaced, ClosedPortSendsNothing)
 {
     FakeSerialControl MSCommI;
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), 0));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc")));
     EXPECT_TRUE(MSCommI.written.isEmpty());
 }
 
@@ -244,18 +244,8 @@ TEST(SendPaced, AbortClosingThePortMidTextEndsIt)
         if (call.op == Op::Output && MSCommI.written.size() == 1)
             MSCommI.portOpen = false;
     };
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), 0));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc")));
     EXPECT_EQ(MSCommI.written, QStringLiteral("a"));
-}
-
-TEST(SendPaced, WaitsTheDelayBeforeEachCharacter)
-{
-    FakeSerialControl MSCommI;
-    MSCommI.portOpen = true;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(SendPaced(MSCommI, QStringLiteral("ab"), 15));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
-    EXPECT_EQ(MSCommI.written, QStringLiteral("ab"));
 }
 
 } // namespace

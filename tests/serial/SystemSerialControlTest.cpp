@@ -548,7 +548,7 @@ TEST(PortProcedures, WorkOnAPortNamedByTheEnvironment)
     EXPECT_EQ(MSCommI.Settings(), QStringLiteral("921600,N,8,1"));
 
     const QString record = QStringLiteral("R1\xe9@");
-    EXPECT_TRUE(SendPaced(MSCommI, record, 0));
+    EXPECT_TRUE(SendPaced(MSCommI, record));
     EXPECT_EQ(pty.read(4), record.toLatin1());
 
     pty.write("^");
@@ -558,7 +558,7 @@ TEST(PortProcedures, WorkOnAPortNamedByTheEnvironment)
     CloseSerialPort(MSCommI);
     EXPECT_FALSE(MSCommI.PortOpen());
     CloseSerialPort(MSCommI);
-    EXPECT_FALSE(SendPaced(MSCommI, record, 0));
+    EXPECT_FALSE(SendPaced(MSCommI, record));
 }
 
 TEST(PortProcedures, RefusedBaudIsABaudRateError)
@@ -581,7 +581,7 @@ TEST(PortProcedures, SendPacedAddsNothingToAQueueThatDoesNotEmpty)
     MSCommI.setPortOpen(true);
     const QByteArray block = pattern(200000);
     MSCommI.setOutput(QString::fromLatin1(block));
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), 0, 50));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), 50));
 
     QByteArray received;
     ASSERT_TRUE(waitFor([&] {

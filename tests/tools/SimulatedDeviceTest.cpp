@@ -1,4 +1,4 @@
-#include "DeviceThread.h"
+#include "support/DeviceThread.h"
 #include "PcSide.h"
 
 #include "support/WaitFor.h"

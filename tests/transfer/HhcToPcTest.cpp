@@ -9,36 +9,40 @@ namespace {
 
 class HhcToPcTest : public ::testing::Test {
 protected:
-    // The device sends `request` during the given pass of the begin wait and, once
-    // answered, `reply`.
-    void device(const QString& reply, const QString& request = QStringLiteral("^"), long long requestPass = 1)
+    // The device sends `beginRequest` during the given pass of the begin wait and,
+    // once answered, `reply`.
+    void device(const QString& reply, const QString& beginRequest = QStringLiteral("^"), long long requestPass = 1)
     {
-        host.onYield = [this, request, requestPass](long long pass) {
+        pacing.onYield = [this, beginRequest, requestPass](long long pass) {
             if (pass == requestPass)
-                port.send(request);
+                port.feed(beginRequest);
         };
-        port.onOutput = [reply](ScriptedSerialControl& control, const QString&) { control.send(reply); };
+        port.onOutput = [reply](FakeSerialControl& control, const QString&) { control.feed(reply); };
     }
 
     // The Abort click, handled in the given pass.
     void abortAt(long long abortPass)
     {
-        auto earlier = host.onYield;
-        host.onYield = [this, earlier, abortPass](long long pass) {
+        auto earlier = pacing.onYield;
+        pacing.onYield = [this, earlier, abortPass](long long pass) {
             if (earlier)
                 earlier(pass);
-            if (pass == abortPass)
+            if (pass == abortPass) {
+                pacing.abort();
                 port.setPortOpen(false);
+            }
         };
     }
 
-    ReceptionOutcome run() { return RunHhcToPc(host, port, state); }
+    TransferResult run() { return RunHhcToPc(host, request, port, pacing, state); }
 
     static QStringList waiting() { return {kStartedHhc2Pc, kConfigured, msg::kWaitingBeginRequest}; }
     static QStringList answered() { return waiting() << msg::kSentResponse; }
 
     FakeTransferHost host;
-    ScriptedSerialControl port;
+    TransferPort port;
+    ScriptedPacing pacing;
+    TransferRequest request = requestFor(Direction::HhcToPc);
     TransferState state = protocolState();
 };
 
@@ -56,16 +60,16 @@ TEST_P(HhcToPcReceiveTest, CutsRecordsAtSeparatorsUntilEndCharacter)
     host.lstRecords.assign({"old1", "old2"});
     device(c.sent);
 
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
+    EXPECT_EQ(run().outcome, Outcome::Succeeded);
     EXPECT_EQ(host.lstRecords.records(), c.records);
     QStringList counts;
     for (int i = 1; i <= c.records.size(); ++i)
         counts.append(QString::number(i));
     EXPECT_EQ(host.statuses, counts);
     EXPECT_EQ(host.eventsWithoutTime(), answered() << msg::kReceptionCompleted);
-    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(port.written, QStringLiteral("^"));
     // One begin pass, then one pass per character.
-    EXPECT_EQ(host.yields, 1 + c.sent.size());
+    EXPECT_EQ(pacing.yields, 1 + c.sent.size());
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(port.PortOpen());
 }
@@ -83,42 +87,61 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HhcToPcTest, NoiseBeforeRequestAndAnythingBeforeAnswerAreDropped)
 {
     device(QStringLiteral("R$"), QStringLiteral("xy^early@"));
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
+    EXPECT_EQ(run().outcome, Outcome::Succeeded);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"R"});
-    EXPECT_EQ(host.yields, 3 + 2);
+    EXPECT_EQ(pacing.yields, 3 + 2);
 }
 
 TEST_F(HhcToPcTest, ResponseIsLoggedBeforeAnswerLeaves)
 {
     QString lastLoggedAtAnswer;
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 1)
-            port.send(QStringLiteral("^"));
+            port.feed(QStringLiteral("^"));
     };
-    port.onOutput = [&](ScriptedSerialControl& control, const QString&) {
+    port.onOutput = [&](FakeSerialControl& control, const QString&) {
         lastLoggedAtAnswer = host.events.last();
-        control.send(QStringLiteral("$"));
+        control.feed(QStringLiteral("$"));
     };
     run();
     EXPECT_EQ(lastLoggedAtAnswer, msg::kSentResponse);
 }
 
-TEST_F(HhcToPcTest, NoBeginRequestFailsOnPass3000000AndKeepsList)
+struct PassTimeCase {
+    std::chrono::nanoseconds passTime;
+    long long passes;
+};
+
+void PrintTo(const PassTimeCase& c, std::ostream* os)
 {
+    *os << c.passTime.count() << " ns a pass";
+}
+
+class HhcToPcPassTimeTest : public HhcToPcTest, public ::testing::WithParamInterface<PassTimeCase> {};
+
+TEST_P(HhcToPcPassTimeTest, NoBeginRequestFailsAfterFifteenSecondsAndKeepsList)
+{
+    pacing.passTime = GetParam().passTime;
     host.lstRecords.assign({"old"});
-    EXPECT_EQ(run(), ReceptionOutcome::NoBeginRequest);
-    EXPECT_EQ(host.yields, 3000000);
-    EXPECT_EQ(port.inputReads, 3000000);
+    const TransferResult result = run();
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    EXPECT_EQ(result.reason, Reason::NoResponse);
+    EXPECT_EQ(pacing.yields, GetParam().passes);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), GetParam().passes);
     EXPECT_EQ(host.statuses, dots(10));
     EXPECT_EQ(host.eventsWithoutTime(), waiting() << msg::kDeviceNotResponding);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
-    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(port.closes, 1);
 }
 
+INSTANTIATE_TEST_SUITE_P(Clock, HhcToPcPassTimeTest,
+                         ::testing::Values(PassTimeCase {std::chrono::microseconds(5), 3000000},
+                                           PassTimeCase {std::chrono::milliseconds(1), 15000}));
+
 struct LateRequestCase {
     long long pass;
-    ReceptionOutcome outcome;
+    bool received;
 };
 
 void PrintTo(const LateRequestCase& c, std::ostream* os)
@@ -131,22 +154,24 @@ class HhcToPcLateRequestTest : public HhcToPcTest, public ::testing::WithParamIn
 TEST_P(HhcToPcLateRequestTest, RequestInThePassOfTheTenthDotComesTooLate)
 {
     device(QStringLiteral("$"), QStringLiteral("^"), GetParam().pass);
-    EXPECT_EQ(run(), GetParam().outcome);
-    const bool received = GetParam().outcome == ReceptionOutcome::Received;
+    const bool received = GetParam().received;
+    EXPECT_EQ(run().outcome, received ? Outcome::Succeeded : Outcome::Failed);
     EXPECT_EQ(host.events.last(), received ? msg::kReceptionCompleted : msg::kDeviceNotResponding);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bounds, HhcToPcLateRequestTest,
-                         ::testing::Values(LateRequestCase {2999999, ReceptionOutcome::Received},
-                                           LateRequestCase {3000000, ReceptionOutcome::NoBeginRequest}));
+                         ::testing::Values(LateRequestCase {2999999, true},
+                                           LateRequestCase {3000000, false}));
 
 TEST_F(HhcToPcTest, AbortDuringBeginWaitKeepsList)
 {
     host.lstRecords.assign({"old"});
     abortAt(100);
-    EXPECT_EQ(run(), ReceptionOutcome::NoBeginRequest);
-    EXPECT_EQ(host.yields, 100);
-    EXPECT_EQ(host.eventsWithoutTime(), waiting() << ScriptedSerialControl::kClosedText);
+    const TransferResult result = run();
+    EXPECT_EQ(result.outcome, Outcome::Aborted);
+    EXPECT_EQ(result.records, 0);
+    EXPECT_EQ(pacing.yields, 100);
+    EXPECT_EQ(host.eventsWithoutTime(), waiting() << FakeSerialControl::kClosedText);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
     EXPECT_EQ(port.closes, 1);
 }
@@ -155,25 +180,31 @@ TEST_F(HhcToPcTest, AbortDuringCharacterWaitKeepsRecordsReceived)
 {
     device(QStringLiteral("R1@R2@R3"));
     abortAt(1000);
-    EXPECT_EQ(run(), ReceptionOutcome::Interrupted);
-    EXPECT_EQ(host.yields, 1000);
+    const TransferResult result = run();
+    EXPECT_EQ(result.outcome, Outcome::Aborted);
+    EXPECT_EQ(result.records, 2);
+    EXPECT_EQ(result.bytes, 6);
+    EXPECT_EQ(pacing.yields, 1000);
     EXPECT_EQ(host.lstRecords.records(), (QStringList {"R1", "R2"}));
     EXPECT_EQ(host.statuses, (QStringList {"1", "2"}));
     // "R3" had no separator yet: never a record, and told so.
+    EXPECT_EQ(result.droppedCharacters, 2);
     EXPECT_EQ(host.eventsWithoutTime(),
-              answered() << ScriptedSerialControl::kClosedText << msg::incompleteRecordDropped(2));
+              answered() << FakeSerialControl::kClosedText << msg::incompleteRecordDropped(2));
     EXPECT_EQ(port.closes, 1);
 }
 
 TEST_F(HhcToPcTest, DeviceVanishingMidRecordsEndsRunAndClosesPort)
 {
     device(QStringLiteral("R1@R2"));
-    host.onYield = [this, first = host.onYield](long long pass) {
+    pacing.onYield = [this, first = pacing.onYield](long long pass) {
         first(pass);
         if (pass == 20)
             port.vanishedText = QStringLiteral("Input/output error");
     };
-    EXPECT_EQ(run(), ReceptionOutcome::Interrupted);
+    const TransferResult result = run();
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    EXPECT_EQ(result.reason, Reason::PortFailed);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"R1"});
     EXPECT_EQ(host.eventsWithoutTime(),
               answered() << QStringLiteral("Input/output error") << msg::incompleteRecordDropped(2));
@@ -184,20 +215,22 @@ TEST_F(HhcToPcTest, DeviceVanishingMidRecordsEndsRunAndClosesPort)
 TEST_F(HhcToPcTest, CharacterWaitReadsInputOnlyWhenSomethingWaits)
 {
     device(QString());
-    host.onYield = [this, first = host.onYield](long long pass) {
+    pacing.onYield = [this, first = pacing.onYield](long long pass) {
         first(pass);
         if (pass == 50)
-            port.send(QStringLiteral("$"));
+            port.feed(QStringLiteral("$"));
     };
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
-    EXPECT_EQ(port.inBufferReads, 49);
-    EXPECT_EQ(port.inputReads, 1 + 1);
+    EXPECT_EQ(run().outcome, Outcome::Succeeded);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::InBufferCount), 49);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 1 + 1);
 }
 
 TEST_F(HhcToPcTest, Record32767IsKeptAndThe32768thIsAnOverflow)
 {
     device(QString(32767, QLatin1Char('@')) + QStringLiteral("$"));
-    EXPECT_EQ(run(), ReceptionOutcome::Interrupted);
+    const TransferResult result = run();
+    EXPECT_EQ(result.reason, Reason::Overflow);
+    EXPECT_EQ(result.records, 32767);
     EXPECT_EQ(host.lstRecords.count(), 32767);
     EXPECT_EQ(host.statuses.last(), QStringLiteral("32767"));
     EXPECT_EQ(host.eventsWithoutTime(), answered() << overflowText());
@@ -207,16 +240,18 @@ TEST_F(HhcToPcTest, Record32767IsKeptAndThe32768thIsAnOverflow)
 TEST_F(HhcToPcTest, Exactly32767RecordsComplete)
 {
     device(QString(32766, QLatin1Char('@')) + QStringLiteral("$"));
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
+    EXPECT_EQ(run().outcome, Outcome::Succeeded);
     EXPECT_EQ(host.lstRecords.count(), 32767);
     EXPECT_EQ(host.events.last(), msg::kReceptionCompleted);
 }
 
 TEST_F(HhcToPcTest, OpenFailurePostsStepTextOnly)
 {
-    port.refuseOpen = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
     host.lstRecords.assign({"old"});
-    EXPECT_EQ(run(), ReceptionOutcome::NoBeginRequest);
+    const TransferResult result = run();
+    EXPECT_EQ(result.outcome, Outcome::Refused);
+    EXPECT_EQ(result.reason, Reason::OpeningPort);
     EXPECT_EQ(host.events, QStringList {msg::kErrorOpeningPort});
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
 }
@@ -224,8 +259,10 @@ TEST_F(HhcToPcTest, OpenFailurePostsStepTextOnly)
 TEST_F(HhcToPcTest, CloseFailureAfterEndKeepsCompletionMessage)
 {
     device(QStringLiteral("R$"));
-    port.refuseClose = true;
-    EXPECT_EQ(run(), ReceptionOutcome::Received);
+    port.failOn(FakeSerialControl::Op::SetPortOpen, 2);
+    const TransferResult result = run();
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    EXPECT_EQ(result.reason, Reason::ClosingPort);
     EXPECT_EQ(host.eventsWithoutTime(), answered() << msg::kReceptionCompleted << msg::kErrorClosingPort);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"R"});
 }

@@ -12,16 +12,16 @@ protected:
     // The device answers the begin request with the same character.
     void answerBeginRequest(const QString& answer = QStringLiteral("^"))
     {
-        port.onOutput = [answer](ScriptedSerialControl& control, const QString& text) {
-            if (text == QLatin1String("^") && control.wire.size() == 1)
-                control.send(answer);
+        port.onOutput = [answer](FakeSerialControl& control, const QString& text) {
+            if (text == QLatin1String("^") && control.written.size() == 1)
+                control.feed(answer);
         };
     }
 
-    void run(const QStringList& records = {})
+    TransferResult run(const QStringList& records = {})
     {
         host.lstRecords.assign(records);
-        RunPcToHhc(host, port, state);
+        return RunPcToHhc(host, request, port, pacing, state);
     }
 
     static QStringList announced(int count)
@@ -47,7 +47,9 @@ protected:
     }
 
     FakeTransferHost host;
-    ScriptedSerialControl port;
+    TransferPort port;
+    ScriptedPacing pacing;
+    TransferRequest request = requestFor(Direction::PcToHhc);
     TransferState state = protocolState();
 };
 
@@ -64,14 +66,18 @@ TEST_P(PcToHhcSendTest, SendsRecordsWithSeparatorsAndEndCharacter)
 {
     const SendCase& c = GetParam();
     answerBeginRequest();
-    run(c.records);
+    const TransferResult result = run(c.records);
 
     const auto n = static_cast<int>(c.records.size());
+    EXPECT_EQ(result.outcome, Outcome::Succeeded);
+    EXPECT_EQ(result.records, n);
+    EXPECT_EQ(result.bytes, c.wire.size());
+    EXPECT_EQ(host.moved.size(), c.records.size());
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(n));
-    EXPECT_EQ(port.wire, QStringLiteral("^") + c.wire);
+    EXPECT_EQ(port.written, QStringLiteral("^") + c.wire);
     EXPECT_EQ(host.statuses, c.remaining);
     // One handshake pass, then one drain pass per record.
-    EXPECT_EQ(host.yields, 1 + n);
+    EXPECT_EQ(pacing.yields, 1 + n);
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(host.lstRecords.records(), c.records);
@@ -104,10 +110,12 @@ class PcToHhcRefusedTest : public PcToHhcTest, public ::testing::WithParamInterf
 TEST_P(PcToHhcRefusedTest, FailsBeforeThePortOpens)
 {
     answerBeginRequest();
-    run(GetParam().records);
+    const TransferResult result = run(GetParam().records);
+    EXPECT_EQ(result.outcome, Outcome::Refused);
+    EXPECT_EQ(result.reason, Reason::RecordsUnsendable);
     EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, GetParam().reason}));
     EXPECT_EQ(port.opens, 0);
-    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(host.lstRecords.records(), GetParam().records);
 }
 
@@ -121,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PcToHhcTest, SettingsAreLoggedInUpperCase)
 {
-    host.controls.baud = QStringLiteral("9600e");
+    request.line.baud = QStringLiteral("9600e");
     answerBeginRequest();
     run({"R"});
     ASSERT_GE(host.events.size(), 2);
@@ -131,10 +139,10 @@ TEST_F(PcToHhcTest, SettingsAreLoggedInUpperCase)
 TEST_F(PcToHhcTest, BeginRequestIsLoggedBeforeItLeaves)
 {
     QString lastLoggedAtRequest;
-    port.onOutput = [&](ScriptedSerialControl& control, const QString&) {
-        if (control.wire == QLatin1String("^")) {
+    port.onOutput = [&](FakeSerialControl& control, const QString&) {
+        if (control.written == QLatin1String("^")) {
             lastLoggedAtRequest = host.events.last();
-            control.send(QStringLiteral("^"));
+            control.feed(QStringLiteral("^"));
         }
     };
     run({"R"});
@@ -144,19 +152,19 @@ TEST_F(PcToHhcTest, BeginRequestIsLoggedBeforeItLeaves)
 TEST_F(PcToHhcTest, NoAnswerFailsOnPass3000000WithTenDots)
 {
     run({"R1"});
-    EXPECT_EQ(host.yields, 3000000);
-    EXPECT_EQ(port.inputReads, 3000000);
+    EXPECT_EQ(pacing.yields, 3000000);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 3000000);
     EXPECT_EQ(host.statuses, dots(10));
     EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(1, msg::kDeviceNotResponding));
-    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(port.written, QStringLiteral("^"));
     EXPECT_EQ(port.closes, 1);
 }
 
 TEST_F(PcToHhcTest, AnswerReadOnTheLastPassIsHonoured)
 {
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 3000000)
-            port.send(QStringLiteral("^"));
+            port.feed(QStringLiteral("^"));
     };
     run({"R1"});
     EXPECT_EQ(host.statuses, dots(9) << "0 records remaining");
@@ -167,66 +175,72 @@ TEST_F(PcToHhcTest, NoiseBeforeAnswerIsDroppedAndNothingAfterItIsRead)
 {
     answerBeginRequest(QStringLiteral("xy\r^abc"));
     run({"R1"});
-    EXPECT_EQ(port.inputReads, 4);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 4);
     EXPECT_EQ(port.waiting(), 3);
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
-    EXPECT_EQ(port.wire, QStringLiteral("^R1$"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1$"));
 }
 
 TEST_F(PcToHhcTest, NoWindowLeftEndsHandshakeAsIfAnswered)
 {
-    host.windowsOpen = 0;
+    pacing.windowsOpen = false;
     run({"R1", "R2"});
-    EXPECT_EQ(port.inputReads, 0);
+    EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 0);
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(2));
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@R2$"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1@R2$"));
 }
 
 struct DrainCase {
+    std::chrono::nanoseconds passTime;
     int busyReads;
     bool sent;
 };
 
 void PrintTo(const DrainCase& c, std::ostream* os)
 {
-    *os << c.busyReads << " busy reads";
+    *os << c.busyReads << " busy reads, " << c.passTime.count() << " ns a pass";
 }
 
 class PcToHhcDrainTest : public PcToHhcTest, public ::testing::WithParamInterface<DrainCase> {};
 
-TEST_P(PcToHhcDrainTest, TransmitQueueGets12345Reads)
+TEST_P(PcToHhcDrainTest, TransmitQueueGetsThreeSeconds)
 {
+    pacing.passTime = GetParam().passTime;
+    const auto passes = static_cast<int>(std::chrono::seconds(3) / GetParam().passTime);
     answerBeginRequest();
     port.busyOutReads = GetParam().busyReads;
     run({"R"});
     if (GetParam().sent) {
         EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
-        EXPECT_EQ(port.wire, QStringLiteral("^R$"));
-        EXPECT_EQ(host.yields, 1 + GetParam().busyReads + 1);
+        EXPECT_EQ(port.written, QStringLiteral("^R$"));
+        EXPECT_EQ(pacing.yields, 1 + GetParam().busyReads + 1);
     } else {
         EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(1, msg::kDeviceNotResponding));
-        EXPECT_EQ(port.wire, QStringLiteral("^"));
-        EXPECT_EQ(host.yields, 1 + 12346);
-        EXPECT_EQ(port.outBufferReads, 12345);
+        EXPECT_EQ(port.written, QStringLiteral("^"));
+        EXPECT_EQ(pacing.yields, 1 + passes);
+        EXPECT_EQ(port.countOf(FakeSerialControl::Op::OutBufferCount), passes - 1);
         EXPECT_EQ(port.closes, 1);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bounds, PcToHhcDrainTest,
-                         ::testing::Values(DrainCase {0, true}, DrainCase {12344, true},
-                                           DrainCase {12345, false},
-                                           DrainCase {ScriptedSerialControl::kAlwaysBusy, false}));
+                         ::testing::Values(DrainCase {std::chrono::microseconds(5), 0, true},
+                                           DrainCase {std::chrono::microseconds(5), 599998, true},
+                                           DrainCase {std::chrono::microseconds(5), 599999, false},
+                                           DrainCase {std::chrono::microseconds(5), FakeSerialControl::kAlwaysBusy, false},
+                                           DrainCase {std::chrono::milliseconds(1), 2998, true},
+                                           DrainCase {std::chrono::milliseconds(1), 2999, false}));
 
 TEST_F(PcToHhcTest, DrainFailureKeepsEarlierRecordsSent)
 {
-    port.onOutput = [](ScriptedSerialControl& control, const QString& text) {
-        if (control.wire == QLatin1String("^"))
-            control.send(QStringLiteral("^"));
+    port.onOutput = [](FakeSerialControl& control, const QString& text) {
+        if (control.written == QLatin1String("^"))
+            control.feed(QStringLiteral("^"));
         if (text == QLatin1String("@"))
-            control.busyOutReads = ScriptedSerialControl::kAlwaysBusy;
+            control.busyOutReads = FakeSerialControl::kAlwaysBusy;
     };
     run({"R1", "R2"});
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1@"));
     EXPECT_EQ(host.statuses, QStringList {"1 records remaining"});
     EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(2, msg::kDeviceNotResponding));
 }
@@ -235,40 +249,40 @@ TEST_F(PcToHhcTest, DrainFailureKeepsEarlierRecordsSent)
 // operation with the control's own text and closes nothing more.
 TEST_F(PcToHhcTest, AbortDuringHandshakeEndsRunWithControlText)
 {
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 5)
             port.setPortOpen(false);
     };
     run({"R1"});
-    EXPECT_EQ(host.yields, 5);
+    EXPECT_EQ(pacing.yields, 5);
     EXPECT_EQ(host.eventsWithoutTime(),
-              failedBeforeAnswer(1, ScriptedSerialControl::kClosedText));
+              failedBeforeAnswer(1, FakeSerialControl::kClosedText));
     EXPECT_EQ(port.closes, 1);
 }
 
 TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
 {
-    port.onOutput = [](ScriptedSerialControl& control, const QString& text) {
-        if (control.wire == QLatin1String("^"))
-            control.send(QStringLiteral("^"));
+    port.onOutput = [](FakeSerialControl& control, const QString& text) {
+        if (control.written == QLatin1String("^"))
+            control.feed(QStringLiteral("^"));
         if (text == QLatin1String("@"))
-            control.busyOutReads = ScriptedSerialControl::kAlwaysBusy;
+            control.busyOutReads = FakeSerialControl::kAlwaysBusy;
     };
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 100)
             port.setPortOpen(false);
     };
     run({"R1", "R2"});
-    EXPECT_EQ(host.yields, 100);
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@"));
+    EXPECT_EQ(pacing.yields, 100);
+    EXPECT_EQ(port.written, QStringLiteral("^R1@"));
     EXPECT_EQ(host.eventsWithoutTime(),
-              failedWhileSending(2, ScriptedSerialControl::kClosedText));
+              failedWhileSending(2, FakeSerialControl::kClosedText));
     EXPECT_EQ(port.closes, 1);
 }
 
 TEST_F(PcToHhcTest, DeviceVanishingDuringHandshakeEndsRunAndClosesPort)
 {
-    host.onYield = [this](long long pass) {
+    pacing.onYield = [this](long long pass) {
         if (pass == 7)
             port.vanishedText = QStringLiteral("Input/output error");
     };
@@ -283,22 +297,22 @@ TEST_F(PcToHhcTest, PortDroppingInsideRecordSendsNoSeparator)
     answerBeginRequest();
     port.closeAfterCharacters = 3;
     run({"ABCDEF", "G"});
-    EXPECT_EQ(port.wire, QStringLiteral("^AB"));
+    EXPECT_EQ(port.written, QStringLiteral("^AB"));
     EXPECT_TRUE(host.statuses.isEmpty());
     EXPECT_EQ(host.eventsWithoutTime(),
-              failedWhileSending(2, ScriptedSerialControl::kClosedText));
+              failedWhileSending(2, FakeSerialControl::kClosedText));
 }
 
 TEST_F(PcToHhcTest, RecordNotSentWholeOnOpenPortFailsAsDeviceNotResponding)
 {
-    port.onOutput = [](ScriptedSerialControl& control, const QString&) {
-        if (control.wire == QLatin1String("^")) {
-            control.send(QStringLiteral("^"));
-            control.outputFailures = 1;
+    port.onOutput = [](FakeSerialControl& control, const QString&) {
+        if (control.written == QLatin1String("^")) {
+            control.feed(QStringLiteral("^"));
+            control.failOn(FakeSerialControl::Op::Output, control.countOf(FakeSerialControl::Op::Output) + 1, false);
         }
     };
     run({"R1", "R2"});
-    EXPECT_EQ(port.wire, QStringLiteral("^"));
+    EXPECT_EQ(port.written, QStringLiteral("^"));
     EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(2, msg::kDeviceNotResponding));
     EXPECT_EQ(port.closes, 1);
 }
@@ -308,7 +322,7 @@ TEST_F(PcToHhcTest, RecordOver32767CharactersFailsBeforeAnyOfItIsSent)
     answerBeginRequest();
     const QString longest(32767, QLatin1Char('x'));
     run({longest, QString(32768, QLatin1Char('y')), "z"});
-    EXPECT_EQ(port.wire, QStringLiteral("^") + longest + QStringLiteral("@"));
+    EXPECT_EQ(port.written, QStringLiteral("^") + longest + QStringLiteral("@"));
     EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(3, overflowText()));
     EXPECT_EQ(port.closes, 1);
 }
@@ -320,26 +334,26 @@ TEST_F(PcToHhcTest, ListOver32767RecordsFailsBeforeHandshake)
     EXPECT_EQ(host.eventsWithoutTime(),
               (QStringList {kStartedPc2Hhc, kConfigured, msg::kSearchingRecords, msg::kTransferFailed,
                             overflowText()}));
-    EXPECT_TRUE(port.wire.isEmpty());
+    EXPECT_TRUE(port.written.isEmpty());
 }
 
 TEST_F(PcToHhcTest, OpenFailurePostsStepTextOnly)
 {
-    port.refuseOpen = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
     run({"R1"});
     EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, msg::kErrorOpeningPort}));
-    EXPECT_TRUE(port.wire.isEmpty());
-    EXPECT_EQ(host.yields, 0);
+    EXPECT_TRUE(port.written.isEmpty());
+    EXPECT_EQ(pacing.yields, 0);
 }
 
 TEST_F(PcToHhcTest, CloseFailureAfterSuccessKeepsSuccessMessage)
 {
     answerBeginRequest();
-    port.refuseClose = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen, 2);
     run({"R1"});
     EXPECT_EQ(host.eventsWithoutTime(),
               succeeded(1) << msg::kTransferFailed << msg::kErrorClosingPort);
-    EXPECT_EQ(port.wire, QStringLiteral("^R1$"));
+    EXPECT_EQ(port.written, QStringLiteral("^R1$"));
 }
 
 TEST_F(PcToHhcTest, StartMessageCarriesTimeOfDay)

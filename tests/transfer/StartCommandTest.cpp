@@ -20,52 +20,48 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        host.file = dir.filePath(QStringLiteral("received.txt"));
+        request.file = dir.filePath(QStringLiteral("received.txt"));
     }
 
-    void start() { StartSelectedProcess(host, port, state); }
+    TransferResult start() { return StartSelectedProcess(host, request, port, pacing, state); }
 
     // As HHC->PC: the device asks to begin in the first pass and sends `reply` once answered.
     void deviceSends(const QString& reply)
     {
-        host.process = QStringLiteral("HHC->PC");
-        host.onYield = [this](long long pass) {
+        request.direction = Direction::HhcToPc;
+        pacing.onYield = [this](long long pass) {
             if (pass == 1)
-                port.send(QStringLiteral("^"));
+                port.feed(QStringLiteral("^"));
         };
-        port.onOutput = [reply](ScriptedSerialControl& control, const QString&) { control.send(reply); };
+        port.onOutput = [reply](FakeSerialControl& control, const QString&) { control.feed(reply); };
     }
 
     void writeFile(const QByteArray& bytes)
     {
-        QFile file(host.file);
+        QFile file(request.file);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
 
     QByteArray fileBytes() const
     {
-        QFile file(host.file);
+        QFile file(request.file);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // Whatever the path, the log starts afresh and the status line ends on its last message.
+    // Whatever the path, the log starts with the wait and ends on the run's last word.
     void expectEndedOn(const QString& last)
     {
-        EXPECT_EQ(host.views, QStringList {"E"});
-        EXPECT_EQ(host.eventClears, 1);
         ASSERT_FALSE(host.events.isEmpty());
         EXPECT_EQ(host.events.first(), msg::kPleaseWait);
         EXPECT_EQ(host.events.last(), last);
-        ASSERT_FALSE(host.statuses.isEmpty());
-        EXPECT_EQ(host.statuses.last(), last);
-        ASSERT_FALSE(host.enableCalls.empty());
-        EXPECT_TRUE(host.enableCalls.back());
     }
 
     QTemporaryDir dir;
     FakeTransferHost host;
-    ScriptedSerialControl port;
+    TransferPort port;
+    ScriptedPacing pacing;
+    TransferRequest request = requestFor(Direction::PcToHhc);
     TransferState state = protocolState();
 };
 
@@ -83,16 +79,18 @@ class StartPortCheckTest : public StartCommandTest, public ::testing::WithParamI
 
 TEST_P(StartPortCheckTest, AdmitsPortsAbove0AndBelow100)
 {
-    host.controls.port = QString::fromLatin1(GetParam().text);
-    host.process = QStringLiteral("none");
-    start();
+    request.line.port = QString::fromLatin1(GetParam().text);
+    request.direction.reset();
+    const TransferResult result = start();
+    EXPECT_EQ(result.outcome, Outcome::Refused);
     if (GetParam().accepted) {
+        EXPECT_EQ(result.reason, Reason::ProcessSelection);
         EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kProcessSelectionError}));
-        EXPECT_EQ(host.enableCalls, (std::vector<bool> {false, true}));
     } else {
+        EXPECT_EQ(result.reason, Reason::PortSelection);
         EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kPortSelectionError}));
-        EXPECT_EQ(host.enableCalls, std::vector<bool> {true});
     }
+    EXPECT_EQ(host.starts, 0);
     expectEndedOn(host.events.last());
     EXPECT_EQ(port.opens, 0);
 }
@@ -107,62 +105,42 @@ class StartFileCheckTest : public StartCommandTest, public ::testing::WithParamI
 
 TEST_P(StartFileCheckTest, RefusesBlankPath)
 {
-    host.file = QString::fromLatin1(GetParam());
-    start();
+    request.file = QString::fromLatin1(GetParam());
+    EXPECT_EQ(start().reason, Reason::FileName);
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kSpecifiedFileError}));
-    EXPECT_EQ(host.enableCalls, std::vector<bool> {true});
+    EXPECT_EQ(host.starts, 0);
     expectEndedOn(msg::kSpecifiedFileError);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, StartFileCheckTest, ::testing::Values("", "   ", "\t "));
 
-TEST_F(StartCommandTest, ProcessTextIsCaseSensitive)
-{
-    host.process = QStringLiteral("pc->hhc");
-    start();
-    EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kProcessSelectionError}));
-    EXPECT_EQ(host.enableCalls, (std::vector<bool> {false, true}));
-    EXPECT_EQ(port.opens, 0);
-    expectEndedOn(msg::kProcessSelectionError);
-}
-
 TEST_F(StartCommandTest, MissingFilePassesFileCheck)
 {
-    host.file = dir.filePath(QStringLiteral("absent/none.txt"));
-    host.process = QStringLiteral("PC->HHC");
+    request.file = dir.filePath(QStringLiteral("absent/none.txt"));
     host.lstRecords.assign({"R"});
-    port.refuseOpen = true;
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
     start();
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kTransferFailed, msg::kErrorOpeningPort}));
 }
 
-TEST_F(StartCommandTest, ClearsEarlierEventsFirst)
-{
-    host.events = {"from an earlier run"};
-    host.process = QStringLiteral("none");
-    start();
-    expectEndedOn(msg::kProcessSelectionError);
-    EXPECT_EQ(host.events.size(), 2);
-}
-
-TEST_F(StartCommandTest, SendRunEndsWithSuccessOnStatusLine)
+TEST_F(StartCommandTest, SendRunEndsWithSuccess)
 {
     host.lstRecords.assign({"R1", "R2"});
-    port.onOutput = [](ScriptedSerialControl& control, const QString&) {
-        if (control.wire == QLatin1String("^"))
-            control.send(QStringLiteral("^"));
+    port.onOutput = [](FakeSerialControl& control, const QString&) {
+        if (control.written == QLatin1String("^"))
+            control.feed(QStringLiteral("^"));
     };
-    start();
-    EXPECT_EQ(port.wire, QStringLiteral("^R1@R2$"));
-    EXPECT_EQ(host.enableCalls, (std::vector<bool> {false, true}));
+    EXPECT_TRUE(start().succeeded());
+    EXPECT_EQ(port.written, QStringLiteral("^R1@R2$"));
+    EXPECT_EQ(host.starts, 1);
     expectEndedOn(msg::kTransferSucceeded);
 }
 
-TEST_F(StartCommandTest, SendRunWithoutAnswerEndsOnFailureNotDots)
+TEST_F(StartCommandTest, SendRunWithoutAnswerFailsAfterTenDots)
 {
     host.lstRecords.assign({"R"});
-    start();
-    EXPECT_EQ(host.statuses.at(host.statuses.size() - 2), dots(10).last());
+    EXPECT_EQ(start().reason, Reason::NoResponse);
+    EXPECT_EQ(host.statuses, dots(10));
     expectEndedOn(msg::kDeviceNotResponding);
 }
 
@@ -170,7 +148,10 @@ TEST_F(StartCommandTest, ReceiveRunSavesRecords)
 {
     writeFile("old\r\n");
     deviceSends(QStringLiteral("A@B$"));
-    start();
+    const TransferResult result = start();
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.fileWritten, request.file);
+    EXPECT_EQ(result.records, 2);
     EXPECT_EQ(fileBytes(), QByteArray("A\r\nB\r\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"received.txt"});
     expectEndedOn(msg::writtenRecords(2));
@@ -179,10 +160,10 @@ TEST_F(StartCommandTest, ReceiveRunSavesRecords)
 TEST_F(StartCommandTest, ReceiveRunWithoutBeginRequestLeavesFileAlone)
 {
     writeFile("keep\r\n");
-    host.process = QStringLiteral("HHC->PC");
+    request.direction = Direction::HhcToPc;
     host.lstRecords.assign({"stale"});
-    port.refuseOpen = true;
-    start();
+    port.failOn(FakeSerialControl::Op::SetPortOpen);
+    EXPECT_EQ(start().reason, Reason::OpeningPort);
     EXPECT_EQ(fileBytes(), QByteArray("keep\r\n"));
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kErrorOpeningPort}));
     expectEndedOn(msg::kErrorOpeningPort);
@@ -192,14 +173,18 @@ TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
 {
     writeFile("old\r\n");
     deviceSends(QStringLiteral("R1@R2@R3"));
-    host.onYield = [this, first = host.onYield](long long pass) {
+    pacing.onYield = [this, first = pacing.onYield](long long pass) {
         first(pass);
-        if (pass == 500)
+        if (pass == 500) {
+            pacing.abort();
             port.setPortOpen(false);
+        }
     };
-    start();
+    const TransferResult result = start();
     EXPECT_EQ(fileBytes(), QByteArray("R1\r\nR2\r\n"));
-    const QString backup = host.file + QStringLiteral(".bak");
+    const QString backup = request.file + QStringLiteral(".bak");
+    EXPECT_EQ(result.outcome, Outcome::Aborted);
+    EXPECT_EQ(result.backupKept, backup);
     QFile kept(backup);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("old\r\n"));
@@ -237,12 +222,12 @@ TEST_P(StartReceiveFileTest, RefusesAFileThatCannotTakeRecordsBeforeOpeningThePo
         || (target == QLatin1String("shared/data.txt")
             && (::symlink("../victim", link.constData()) != 0 || ::lchown(link.constData(), 65534, 65534) != 0)))
         GTEST_SKIP() << "only root can give a link to another user";
-    host.file = target.startsWith(QLatin1Char('/')) ? target : dir.filePath(target);
+    request.file = target.startsWith(QLatin1Char('/')) ? target : dir.filePath(target);
     deviceSends(QStringLiteral("A$"));
-    start();
+    EXPECT_EQ(start().reason, Reason::FileUnusable);
     ASSERT_EQ(host.events.size(), 3);
     EXPECT_EQ(host.events.mid(0, 2), (QStringList {msg::kPleaseWait, msg::kFileError}));
-    EXPECT_TRUE(host.events.last().startsWith(msg::dataFileRefused(host.file, QString())));
+    EXPECT_TRUE(host.events.last().startsWith(msg::dataFileRefused(request.file, QString())));
     EXPECT_TRUE(host.events.last().endsWith(QString::fromUtf8(GetParam().why))) << host.events.last().toStdString();
     EXPECT_EQ(port.opens, 0);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -261,15 +246,17 @@ TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTa
 {
     const DataFolderSandbox dataFolder;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("gone")));
-    host.file = dir.filePath(QStringLiteral("gone/received.txt"));
+    request.file = dir.filePath(QStringLiteral("gone/received.txt"));
     deviceSends(QStringLiteral("A@B$"));
     // The folder disappears while the device sends.
-    host.onYield = [this, first = host.onYield](long long pass) {
+    pacing.onYield = [this, first = pacing.onYield](long long pass) {
         first(pass);
         if (pass == 2)
             QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively();
     };
-    start();
+    const TransferResult result = start();
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    EXPECT_EQ(result.reason, Reason::FileNotWritten);
     EXPECT_EQ(host.lstRecords.records(), (QStringList {"A", "B"}));
     const QStringList files = DataFolderSandbox::files();
     ASSERT_EQ(files.size(), 1);
@@ -279,14 +266,7 @@ TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTa
     EXPECT_EQ(host.events.mid(host.events.size() - 3),
               (QStringList {msg::kSavingFile, msg::kFileError, msg::recordsRecovered(recovery.fileName())}));
     expectEndedOn(msg::recordsRecovered(recovery.fileName()));
-}
-
-TEST_F(StartCommandTest, FailureEscapingAStepStillRestoresWindow)
-{
-    host.failProcessRead = true;
-    EXPECT_THROW(start(), Failure);
-    EXPECT_EQ(host.enableCalls, (std::vector<bool> {false, true}));
-    EXPECT_EQ(host.statuses.last(), msg::kPleaseWait);
+    EXPECT_EQ(result.recoveryFile, recovery.fileName());
 }
 
 } // namespace

@@ -1,15 +1,31 @@
 #pragma once
 
 #include "FakeTransferHost.h"
-#include "ScriptedSerialControl.h"
+#include "ScriptedPacing.h"
+#include "support/FakeSerialControl.h"
 
 #include "common/Failure.h"
 #include "eventlog/Messages.h"
+#include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
 
 #include <QStringList>
 
 namespace ql::test {
+
+// The serial control of the transfer tests: polled millions of times, it keeps counts only.
+struct TransferPort : FakeSerialControl {
+    TransferPort() { recordCalls = false; }
+};
+
+inline TransferRequest requestFor(Direction direction)
+{
+    TransferRequest request;
+    request.direction = direction;
+    request.line = {QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("1")};
+    request.file = QStringLiteral("data.txt");
+    return request;
+}
 
 inline TransferState protocolState()
 {

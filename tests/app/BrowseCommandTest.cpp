@@ -1,4 +1,4 @@
-#include "records/BrowseCommand.h"
+#include "app/BrowseCommand.h"
 
 #include "eventlog/Messages.h"
 #include "records/RecordList.h"

@@ -1,8 +1,9 @@
 #include "serial/SerialDevice.h"
 
+#include "serial/DeviceHolders.h"
+
 // termios2 rather than <termios.h>: it takes any baud rate the driver accepts.
 #include <asm/termbits.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -14,8 +15,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -23,12 +22,12 @@
 
 namespace ql {
 
+const int SerialDevice::kStalledError = EIO;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often a close looks at the queue while the line carries it away.
-constexpr int kDrainPollMs = 5;
 // The longest a count of a full output queue waits for room.
 constexpr timespec kFullQueueWait {0, 250'000};
 // How often a blocking wait looks whether the system has room for output it refused.
@@ -96,77 +95,6 @@ std::string refusedPart(const termios2& wanted, const termios2& got)
     return {};
 }
 
-struct Holder {
-    long pid = 0;
-    std::string name;
-};
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using Dir = std::unique_ptr<DIR, DirCloser>;
-
-std::string processName(long pid)
-{
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/comm", pid);
-    std::FILE* comm = std::fopen(path, "re");
-    if (comm == nullptr)
-        return "another program";
-    char name[64] = {};
-    const bool got = std::fgets(name, sizeof name, comm) != nullptr;
-    std::fclose(comm);
-    std::string text = got ? name : "";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text.empty() ? "another program" : text;
-}
-
-bool holdsDevice(long pid, dev_t device)
-{
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/fd", pid);
-    // Only the user's own processes open here, or every process for root.
-    const int dirFd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0)
-        return false;
-    const Dir fds(::fdopendir(dirFd));
-    if (!fds) {
-        ::close(dirFd);
-        return false;
-    }
-    while (const dirent* entry = ::readdir(fds.get())) {
-        if (entry->d_name[0] == '.')
-            continue;
-        // Without syncing, so that a file on a network mount that hangs cannot hang the open.
-        struct statx target {};
-        if (::statx(dirFd, entry->d_name, AT_STATX_DONT_SYNC, STATX_TYPE, &target) == 0 && S_ISCHR(target.stx_mode)
-            && makedev(target.stx_rdev_major, target.stx_rdev_minor) == device)
-            return true;
-    }
-    return false;
-}
-
-// Another process with the device open, among those whose descriptors this
-// process may read. Not seen: other users' processes (unless running as root),
-// and processes that reach the device only through /dev/tty.
-std::optional<Holder> otherHolder(dev_t device)
-{
-    const Dir proc(::opendir("/proc"));
-    if (!proc)
-        return std::nullopt;
-    const long self = ::getpid();
-    while (const dirent* entry = ::readdir(proc.get())) {
-        char* end = nullptr;
-        const long pid = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || pid == self)
-            continue;
-        if (holdsDevice(pid, device))
-            return Holder {pid, processName(pid)};
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 struct SerialDevice::Found {
@@ -214,7 +142,7 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
             m_found->tookExclusive = true;
         }
         // Looked for once the flag is set, so that nobody can open the port unseen in between.
-        if (const std::optional<Holder> holder = otherHolder(status.st_rdev))
+        if (const std::optional<DeviceHolder> holder = otherHolder(status.st_rdev))
             fail(EBUSY, "In use by " + holder->name + " (process " + std::to_string(holder->pid) + "):");
         apply(settings);
     } catch (...) {
@@ -368,55 +296,12 @@ void SerialDevice::discardOut()
     retryIoctl(static_cast<int>(m_handle), TCFLSH, reinterpret_cast<void*>(TCOFLUSH));
 }
 
-void SerialDevice::close(std::chrono::milliseconds stall)
+std::optional<std::int64_t> SerialDevice::queuedInSystem()
 {
-    if (m_handle < 0)
-        return;
-    if (drain(stall)) {
-        release(Leftover::Delivered);
-        return;
-    }
-    release(Leftover::Discard);
-    throw SerialError(SerialError::Kind::Failed, EIO,
-                      "The device " + m_path + " took nothing more for " + std::to_string(stall.count())
-                          + " ms, or went away: what was queued for it is lost");
-}
-
-bool SerialDevice::drain(std::chrono::milliseconds stall)
-{
-    // Progress is what the program holds plus the system's queue getting smaller.
-    // A pseudo-terminal reports no queue: there the far end's reading shows as the
-    // system taking more of what the program holds.
-    const int fd = static_cast<int>(m_handle);
-    std::int64_t least = std::numeric_limits<std::int64_t>::max();
-    auto lastMove = Clock::now();
     int queued = 0;
-    for (;;) {
-        if (m_outPos < m_out.size()) {
-            try {
-                pushOutput();
-            } catch (const SerialError&) {
-                return false;
-            }
-        }
-        int nowQueued = 0;
-        // A device that is gone keeps nothing; what it had counts as lost.
-        if (retryIoctl(fd, TIOCOUTQ, &nowQueued) != 0)
-            return m_outPos == m_out.size() && queued == 0;
-        queued = std::max(nowQueued, 0);
-        const std::int64_t pending = static_cast<std::int64_t>(m_out.size() - m_outPos) + queued;
-        if (pending == 0)
-            return true;
-        const auto now = Clock::now();
-        if (pending < least) {
-            least = pending;
-            lastMove = now;
-        } else if (now - lastMove >= stall) {
-            return false;
-        }
-        pollfd ready {fd, static_cast<short>(m_outPos < m_out.size() ? POLLOUT : 0), 0};
-        ::poll(&ready, 1, kDrainPollMs);
-    }
+    if (retryIoctl(static_cast<int>(m_handle), TIOCOUTQ, &queued) != 0)
+        return std::nullopt;
+    return queued;
 }
 
 void SerialDevice::release(Leftover leftover) noexcept
@@ -460,34 +345,38 @@ std::chrono::nanoseconds characterTime(int fd)
 
 } // namespace
 
-bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+PortReadiness SerialDevice::readiness(PortEvent event)
 {
     const int fd = static_cast<int>(m_handle);
     if (fd < 0)
+        return {true};
+    if (event == PortEvent::Input)
+        return m_inPos < m_in.size() ? PortReadiness {true} : PortReadiness {false, fd};
+    int kernelQueued = 0;
+    retryIoctl(fd, TIOCOUTQ, &kernelQueued);
+    const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + std::max(kernelQueued, 0);
+    if (queued == 0)
+        return {true};
+    // No event tells that the line has sent a character: sleep for the time the
+    // queue needs at the line rate. What the system had no room for waits behind a
+    // full buffer of its own, until the system has room. The handle still tells a
+    // hang-up.
+    const std::chrono::nanoseconds lineTime = queued * characterTime(fd);
+    const bool backlog = m_outPos < m_out.size();
+    return {false, fd, backlog ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook) : lineTime, backlog};
+}
+
+bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
+{
+    const PortReadiness ready = readiness(event);
+    if (ready.now)
         return false;
     auto timeout = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-    short wanted = POLLIN;
-    if (event == PortEvent::Input) {
-        if (m_inPos < m_in.size())
-            return false;
-    } else {
-        int kernelQueued = 0;
-        retryIoctl(fd, TIOCOUTQ, &kernelQueued);
-        const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + std::max(kernelQueued, 0);
-        if (queued == 0)
-            return false;
-        // No event tells that the line has sent a character: sleep for the time the
-        // queue needs at the line rate. What the system had no room for waits behind
-        // a full buffer of its own, so a look now and then keeps the line busy.
-        wanted = 0;
-        const std::chrono::nanoseconds lineTime = queued * characterTime(fd);
-        timeout = std::min(timeout, m_outPos < m_out.size() ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook)
-                                                            : lineTime);
-    }
-    timeout = std::max(timeout, std::chrono::nanoseconds(0));
+    timeout = std::max(std::min(timeout, ready.within), std::chrono::nanoseconds(0));
     const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec wait {static_cast<time_t>(wholeSeconds.count()), static_cast<long>((timeout - wholeSeconds).count())};
-    pollfd fds[2] = {{fd, wanted, 0}, {static_cast<int>(wakeHandle), POLLIN, 0}};
+    const short wanted = event == PortEvent::Input ? POLLIN : ready.writable ? POLLOUT : 0;
+    pollfd fds[2] = {{static_cast<int>(ready.handle), wanted, 0}, {static_cast<int>(wakeHandle), POLLIN, 0}};
     const nfds_t count = wakeHandle >= 0 ? 2 : 1;
     // A hang-up or an error wakes the wait too; the next look at the port reports it.
     if (::ppoll(fds, count, &wait, nullptr) <= 0)

@@ -1,4 +1,4 @@
-#include "DeviceThread.h"
+#include "support/DeviceThread.h"
 
 #include "support/WaitFor.h"
 
@@ -11,8 +11,10 @@ DeviceThread::DeviceThread(hhcsim::DeviceOptions options)
     m_link = options.linkPath.isEmpty() ? m_dir.filePath(QStringLiteral("hhc")) : options.linkPath;
     options.linkPath = m_link;
     m_device = std::make_unique<hhcsim::SimulatedDevice>(std::move(options), [this](const DeviceEvent& event) {
+        const auto now = std::chrono::steady_clock::now();
         const std::lock_guard lock(m_mutex);
         m_events.push_back(event);
+        m_times.push_back(now);
     });
     m_thread = std::thread([this] {
         m_result = m_device->run();
@@ -40,6 +42,16 @@ std::vector<DeviceEvent> DeviceThread::eventsOf(DeviceEvent::Kind kind) const
             out.push_back(event);
     }
     return out;
+}
+
+std::optional<std::chrono::steady_clock::time_point> DeviceThread::firstAt(DeviceEvent::Kind kind) const
+{
+    const std::lock_guard lock(m_mutex);
+    for (size_t i = 0; i < m_events.size(); ++i) {
+        if (m_events[i].kind == kind)
+            return m_times[i];
+    }
+    return std::nullopt;
 }
 
 bool DeviceThread::waitForEvents(DeviceEvent::Kind kind, size_t count)

@@ -5,15 +5,17 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 namespace ql::test {
 
-// A simulated device serving in a thread of the test, its link in a private
-// folder, its events kept for the test to look at.
+// A simulated device serving in a thread of a test or a benchmark, its link in a
+// private folder unless given, its events kept with the time each was reported.
 class DeviceThread {
 public:
     explicit DeviceThread(hhcsim::DeviceOptions options);
@@ -26,6 +28,8 @@ public:
 
     std::vector<hhcsim::DeviceEvent> events() const;
     std::vector<hhcsim::DeviceEvent> eventsOf(hhcsim::DeviceEvent::Kind kind) const;
+    // When the first event of the kind was reported.
+    std::optional<std::chrono::steady_clock::time_point> firstAt(hhcsim::DeviceEvent::Kind kind) const;
     // Waits until `count` events of the kind were reported.
     bool waitForEvents(hhcsim::DeviceEvent::Kind kind, size_t count = 1);
     bool waitUntilFinished();
@@ -36,6 +40,7 @@ private:
     QString m_link;
     mutable std::mutex m_mutex;
     std::vector<hhcsim::DeviceEvent> m_events;
+    std::vector<std::chrono::steady_clock::time_point> m_times;
     std::unique_ptr<hhcsim::SimulatedDevice> m_device;
     std::atomic<bool> m_finished {false};
     std::atomic<bool> m_result {false};

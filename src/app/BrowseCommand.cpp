@@ -1,4 +1,4 @@
-#include "records/BrowseCommand.h"
+#include "app/BrowseCommand.h"
 
 #include "records/FileDialog.h"
 #include "records/RecordFiles.h"

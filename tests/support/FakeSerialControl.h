@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace ql::test {
@@ -19,8 +21,12 @@ namespace ql::test {
 // what Output queues leaves at the next OutBufferCount (drainPerPoll at a time),
 // and what feed() puts in arrives one character per Input. Like the real control
 // it refuses Input, the counts and Output while closed (unless told otherwise).
+// Cheap enough to be polled millions of times with recordCalls off.
 class FakeSerialControl : public SerialControl {
 public:
+    static inline const QString kClosedText = QStringLiteral("port is not open");
+    static constexpr int kAlwaysBusy = std::numeric_limits<int>::max();
+
     enum class Op {
         SetCommPort, CommPort, SetSettings, Settings, SetInputLen, SetInputMode,
         InBufferCount, SetInBufferCount, OutBufferCount, SetOutBufferCount,
@@ -43,14 +49,24 @@ public:
     std::deque<qint16> outBufferCountScript;
     // How many queued characters one OutBufferCount call lets go (-1: all).
     int drainPerPoll = -1;
+    // OutBufferCount calls that still see a character queued, whatever was written.
+    int busyOutReads = 0;
+    // The port drops once this many characters were written (-1: never).
+    int closeAfterCharacters = -1;
+    // The device is gone: every call that needs the open port fails with this text.
+    std::optional<QString> vanishedText;
     // Whether Input, the counts and Output fail while the port is closed.
     bool closedPortFails = true;
     // Called after each call is recorded and before it is answered (or fails), so a
     // test can act as the far end or as Abort (for example setPortOpen(false)).
     std::function<void(const Call&)> onCall;
+    // Called after each Output has been taken, as the device reacting to it.
+    std::function<void(FakeSerialControl&, const QString&)> onOutput;
 
     // Received characters for Input to hand out.
     void feed(const QString& text) { m_incoming += text; }
+    // Received characters not taken yet.
+    qsizetype waiting() const { return m_incoming.size(); }
 
     // The n-th call (1-based) of the operation fails, and every later one too
     // when `always` is set.
@@ -65,6 +81,8 @@ public:
     QString written;     // every character handed to Output, in order
     int mostQueued = 0;  // the largest number of characters queued at once
     bool portOpen = false;
+    int opens = 0;
+    int closes = 0;
     qint16 commPort = 1;
     QString settings = QStringLiteral("9600,N,8,1");
     qint16 inputLen = 0;
@@ -135,9 +153,13 @@ public:
             outBufferCountScript.pop_front();
             return count;
         }
-        const qsizetype before = m_queued;
+        if (busyOutReads > 0) {
+            if (busyOutReads != kAlwaysBusy)
+                --busyOutReads;
+            return 1;
+        }
         m_queued = drainPerPoll < 0 ? 0 : std::max<qsizetype>(0, m_queued - drainPerPoll);
-        return static_cast<qint16>(before);
+        return static_cast<qint16>(m_queued);
     }
     void setOutBufferCount(qint16 count) override
     {
@@ -150,6 +172,10 @@ public:
     void setPortOpen(bool open) override
     {
         enter(Op::SetPortOpen, open ? QStringLiteral("true") : QStringLiteral("false"));
+        if (open)
+            ++opens;
+        else if (portOpen)
+            ++closes;
         portOpen = open;
     }
 
@@ -159,6 +185,10 @@ public:
         written += text;
         m_queued += text.size();
         mostQueued = std::max(mostQueued, static_cast<int>(m_queued));
+        if (closeAfterCharacters >= 0 && written.size() >= closeAfterCharacters)
+            portOpen = false;
+        if (onOutput)
+            onOutput(*this, text);
     }
 
     QString Input() override
@@ -193,8 +223,10 @@ private:
         if (failing != m_failures.end()
             && (nth == failing->second.nth || (failing->second.always && nth > failing->second.nth)))
             throw Failure(8000 + static_cast<int>(op), QStringLiteral("scripted failure"));
+        if (needsOpenPort && vanishedText)
+            throw Failure(EIO, *vanishedText);
         if (needsOpenPort && closedPortFails && !portOpen)
-            throw Failure(EBADF, QStringLiteral("port is not open"));
+            throw Failure(EBADF, kClosedText);
     }
 
     QString m_incoming;

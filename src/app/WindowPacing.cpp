@@ -1,0 +1,114 @@
+#include "app/WindowPacing.h"
+
+#include "serial/SerialControl.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <thread>
+
+namespace ql {
+
+namespace {
+
+// How long input may wait for the window while the port keeps it busy.
+constexpr auto kYieldInterval = std::chrono::milliseconds(5);
+// Shorter waits than this sleep in place: a timer counts whole milliseconds.
+constexpr auto kShortestTimedWait = std::chrono::milliseconds(2);
+// A timer takes no more than this; a wait without end looks again after it.
+constexpr auto kLongestTimedWait = std::chrono::hours(1);
+
+} // namespace
+
+WindowPacing::WindowPacing(SerialControl& port)
+    : TransferPacing(kHandshakeTimeout),
+      m_port(port)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { wake(); });
+}
+
+WindowPacing::~WindowPacing() = default;
+
+void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
+{
+    const PortReadiness ready = m_port.readiness(event);
+    const auto left = std::min(std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()),
+                               ready.within);
+    if (ready.now || aborted() || left <= std::chrono::nanoseconds(0)) {
+        yieldNowAndThen();
+        return;
+    }
+    const bool onHandle = ready.handle >= 0 && (event == PortEvent::Input || ready.writable);
+    if (left < kShortestTimedWait && !onHandle) {
+        std::this_thread::sleep_for(left);
+        yieldNowAndThen();
+        return;
+    }
+    QSocketNotifier* watched = nullptr;
+    if (onHandle) {
+        watched = event == PortEvent::Input ? &notifier(m_readable, ready.handle, QSocketNotifier::Read)
+                                            : &notifier(m_writable, ready.handle, QSocketNotifier::Write);
+        watched->setEnabled(true);
+    }
+    const std::chrono::nanoseconds timed = std::min<std::chrono::nanoseconds>(left, kLongestTimedWait);
+    m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(timed));
+    QEventLoop loop;
+    m_loop = &loop;
+    loop.exec();
+    m_loop = nullptr;
+    m_timer.stop();
+    if (watched)
+        watched->setEnabled(false);
+    afterEvents();
+}
+
+QSocketNotifier& WindowPacing::notifier(std::unique_ptr<QSocketNotifier>& slot, std::intptr_t handle,
+                                        QSocketNotifier::Type type)
+{
+    if (!slot || slot->socket() != handle) {
+        slot = std::make_unique<QSocketNotifier>(static_cast<qintptr>(handle), type);
+        QObject::connect(slot.get(), &QSocketNotifier::activated, [this] { wake(); });
+    }
+    return *slot;
+}
+
+void WindowPacing::wake()
+{
+    // An aborted port's handle is about to close.
+    for (QSocketNotifier* watched : {m_readable.get(), m_writable.get()}) {
+        if (watched)
+            watched->setEnabled(false);
+    }
+    if (m_loop)
+        m_loop->quit();
+}
+
+void WindowPacing::yieldNowAndThen()
+{
+    if (Clock::now() - m_lastYield < kYieldInterval)
+        return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    afterEvents();
+}
+
+void WindowPacing::afterEvents()
+{
+    m_lastYield = Clock::now();
+    m_attended = false;
+    for (const QWindow* window : QGuiApplication::topLevelWindows()) {
+        const Qt::WindowType type = window->type();
+        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog))
+            m_attended = true;
+    }
+}
+
+bool WindowPacing::attended() const
+{
+    return m_attended;
+}
+
+} // namespace ql
