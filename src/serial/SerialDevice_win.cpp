@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <thread>
 
 namespace ql {
@@ -52,21 +54,67 @@ std::wstring widen(const std::string& text)
     return result;
 }
 
-// Ends an overlapped read or write that `started` began. The port's time-outs end
-// it at once or within kWriteWaitMs; should a driver not keep them (Wine now and
-// then), it is cancelled after kIoBoundMs with what it moved.
+// How long an overlapped read or write may take, though the port's time-outs end it
+// at once or within kWriteWaitMs (Wine does not always keep them), and how long an
+// operation asked to end may take to end.
 constexpr DWORD kIoBoundMs = 200;
+// A wait for input on the driver's event still looks at the port this often: the
+// signal of a wait that a driver ended on its own may come late or not at all.
+constexpr auto kArrivalLook = std::chrono::milliseconds(100);
 
-BOOL finish(HANDLE handle, OVERLAPPED& io, BOOL started, DWORD& done)
+// One overlapped operation with its own event, buffer and event mask, none of
+// which may go while the driver holds the operation.
+struct Operation {
+    OVERLAPPED io {};
+    std::array<char, kQueueBytes> buffer {};
+    DWORD mask = 0;
+
+    Operation() { io.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+    ~Operation()
+    {
+        if (io.hEvent != nullptr)
+            CloseHandle(io.hEvent);
+    }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+};
+
+// Asks the driver to end the operation and gives it kIoBoundMs to do so. Should it
+// never end it (Wine, now and then, with a wait for input), the operation is left
+// to the driver, a few bytes for the life of the program, rather than freed under
+// it: the slot gets a fresh one.
+bool settle(HANDLE port, std::unique_ptr<Operation>& slot)
 {
+    OVERLAPPED& io = slot->io;
+    CancelIoEx(port, &io);
+    const auto until = Clock::now() + std::chrono::milliseconds(kIoBoundMs);
+    // The waits let the system deliver the end it reports.
+    while (!HasOverlappedIoCompleted(&io)) {
+        if (Clock::now() >= until) {
+            static_cast<void>(slot.release());
+            slot = std::make_unique<Operation>();
+            return false;
+        }
+        WaitForSingleObject(io.hEvent, 1);
+    }
+    return true;
+}
+
+// Ends a read or write that `started` began, with what it moved in `done`.
+BOOL finish(HANDLE port, std::unique_ptr<Operation>& slot, BOOL started, DWORD& done)
+{
+    done = 0;
     if (!started && GetLastError() != ERROR_IO_PENDING)
         return FALSE;
-    if (GetOverlappedResultEx(handle, &io, &done, kIoBoundMs, FALSE))
+    if (GetOverlappedResultEx(port, &slot->io, &done, kIoBoundMs, FALSE))
         return TRUE;
     if (GetLastError() != WAIT_TIMEOUT)
         return FALSE;
-    CancelIoEx(handle, &io);
-    return GetOverlappedResult(handle, &io, &done, TRUE) || GetLastError() == ERROR_OPERATION_ABORTED;
+    if (!settle(port, slot)) {
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
+    }
+    return GetOverlappedResult(port, &slot->io, &done, FALSE) || GetLastError() == ERROR_OPERATION_ABORTED;
 }
 
 std::string osText(DWORD error)
@@ -143,36 +191,18 @@ struct SerialDevice::Found {
     bool timeoutsChanged = false;
     // The handle is opened for overlapped I/O so that a wait for arriving input can
     // be pending while reads and writes go on.
-    OVERLAPPED io {};
-    // Signalled when a character arrives; a window's event loop waits on it.
-    OVERLAPPED arrival {};
-    DWORD arrivalMask = 0;
+    std::unique_ptr<Operation> io = std::make_unique<Operation>();
+    // Its event is signalled when a character arrives; a window's event loop waits on it.
+    std::unique_ptr<Operation> arrival = std::make_unique<Operation>();
     bool arrivalPending = false;
 
-    Found()
-    {
-        io.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        arrival.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    }
-    ~Found()
-    {
-        for (const HANDLE event : {io.hEvent, arrival.hEvent}) {
-            if (event != nullptr)
-                CloseHandle(event);
-        }
-    }
-    Found(const Found&) = delete;
-    Found& operator=(const Found&) = delete;
-
-    // Wine holds a read back behind a pending wait for input, and the wait must end
-    // before its OVERLAPPED goes.
     void endArrivalWait(HANDLE port)
     {
         if (!arrivalPending)
             return;
-        CancelIoEx(port, &arrival);
-        DWORD ignored = 0;
-        GetOverlappedResult(port, &arrival, &ignored, TRUE);
+        // Setting the mask again ends a pending wait, as cancelling does.
+        SetCommMask(port, EV_RXCHAR);
+        settle(port, arrival);
         arrivalPending = false;
     }
 
@@ -180,24 +210,24 @@ struct SerialDevice::Found {
     // offers no such wait.
     HANDLE arrivalEvent(HANDLE port)
     {
-        DWORD ignored = 0;
+        OVERLAPPED& wait = arrival->io;
         if (arrivalPending) {
-            if (!GetOverlappedResult(port, &arrival, &ignored, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE) {
+            if (!HasOverlappedIoCompleted(&wait)) {
                 // Some drivers signal the event of a wait that ended before this
                 // one began; a character that came meanwhile is in the count the
                 // caller reads next.
-                ResetEvent(arrival.hEvent);
-                return arrival.hEvent;
+                ResetEvent(wait.hEvent);
+                return wait.hEvent;
             }
             // Ended by a character, or by the driver for its own reasons (Wine
-            // cancels it now and then): either way a new wait begins.
+            // ends it now and then): either way a new wait begins.
             arrivalPending = false;
         }
-        ResetEvent(arrival.hEvent);
-        if (WaitCommEvent(port, &arrivalMask, &arrival) || GetLastError() != ERROR_IO_PENDING)
+        ResetEvent(wait.hEvent);
+        if (WaitCommEvent(port, &arrival->mask, &wait) || GetLastError() != ERROR_IO_PENDING)
             return nullptr;
         arrivalPending = true;
-        return arrival.hEvent;
+        return wait.hEvent;
     }
 };
 
@@ -217,7 +247,7 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
     m_handle = reinterpret_cast<std::intptr_t>(handle);
 
     try {
-        if (m_found->io.hEvent == nullptr || m_found->arrival.hEvent == nullptr)
+        if (m_found->io->io.hEvent == nullptr || m_found->arrival->io.hEvent == nullptr)
             fail(static_cast<int>(GetLastError()), "Cannot open");
         m_found->line.DCBlength = sizeof(m_found->line);
         if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &m_found->line))
@@ -295,15 +325,16 @@ void SerialDevice::apply(const LineSettings& settings)
 
 std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
 {
+    const HANDLE handle = handleOf(m_handle);
     std::size_t done = 0;
     while (done < size) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, MAXDWORD));
+        std::unique_ptr<Operation>& op = m_found->io;
+        const DWORD chunk = static_cast<DWORD>(std::min(size - done, op->buffer.size()));
+        std::copy_n(data + done, chunk, op->buffer.data());
         DWORD written = 0;
-        const HANDLE handle = handleOf(m_handle);
-        OVERLAPPED& io = m_found->io;
         // A write that timed out took what the driver could hold; some drivers
         // report the time-out as a failure.
-        if (!finish(handle, io, WriteFile(handle, data + done, chunk, nullptr, &io), written)) {
+        if (!finish(handle, op, WriteFile(handle, op->buffer.data(), chunk, nullptr, &op->io), written)) {
             const DWORD error = GetLastError();
             if (error != ERROR_TIMEOUT && error != ERROR_SEM_TIMEOUT)
                 failGone(static_cast<int>(error));
@@ -329,19 +360,14 @@ std::int64_t SerialDevice::fillInput()
     COMSTAT status {};
     if (!ClearCommError(handle, &errors, &status))
         failGone(static_cast<int>(GetLastError()));
-    const DWORD wanted = std::min<DWORD>(status.cbInQue, static_cast<DWORD>(kReadChunk));
+    const DWORD wanted = std::min<DWORD>({status.cbInQue, static_cast<DWORD>(kReadChunk), kQueueBytes});
     if (wanted == 0)
         return 0;
-    m_found->endArrivalWait(handle);
-    const std::size_t start = m_in.size();
-    m_in.resize(start + wanted);
+    std::unique_ptr<Operation>& op = m_found->io;
     DWORD got = 0;
-    OVERLAPPED& io = m_found->io;
-    const BOOL ok = finish(handle, io, ReadFile(handle, m_in.data() + start, wanted, nullptr, &io), got);
-    const DWORD error = GetLastError();
-    m_in.resize(start + (ok ? got : 0));
-    if (!ok)
-        failGone(static_cast<int>(error));
+    if (!finish(handle, op, ReadFile(handle, op->buffer.data(), wanted, nullptr, &op->io), got))
+        failGone(static_cast<int>(GetLastError()));
+    m_in.insert(m_in.end(), op->buffer.data(), op->buffer.data() + got);
     return got;
 }
 
@@ -453,7 +479,7 @@ PortReadiness SerialDevice::readiness(PortEvent event)
             return {true};
         if (arrival == nullptr)
             return {false, -1, look};
-        return {false, reinterpret_cast<std::intptr_t>(arrival)};
+        return {false, reinterpret_cast<std::intptr_t>(arrival), kArrivalLook};
     }
     const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + status.cbOutQue;
     if (queued == 0)
