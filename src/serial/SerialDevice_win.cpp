@@ -195,6 +195,9 @@ struct SerialDevice::Found {
     // Its event is signalled when a character arrives; a window's event loop waits on it.
     std::unique_ptr<Operation> arrival = std::make_unique<Operation>();
     bool arrivalPending = false;
+    // Waits in a row that the driver ended with no event.
+    int unaskedEnds = 0;
+    static constexpr int kUnaskedEndsLimit = 8;
 
     void endArrivalWait(HANDLE port)
     {
@@ -219,10 +222,16 @@ struct SerialDevice::Found {
                 ResetEvent(wait.hEvent);
                 return wait.hEvent;
             }
-            // Ended by a character, or by the driver for its own reasons (Wine
-            // ends it now and then): either way a new wait begins.
+            // Ended by a character, or by the driver for its own reasons: either
+            // way a new wait begins.
             arrivalPending = false;
+            unaskedEnds = arrival->mask == 0 ? unaskedEnds + 1 : 0;
         }
+        // A driver that keeps ending the wait unasked cannot hold one (Wine on a
+        // pseudo-terminal ends each within milliseconds, hundreds a second): waits
+        // then look at the port now and then, which costs far less.
+        if (unaskedEnds >= kUnaskedEndsLimit)
+            return nullptr;
         ResetEvent(wait.hEvent);
         if (WaitCommEvent(port, &arrival->mask, &wait) || GetLastError() != ERROR_IO_PENDING)
             return nullptr;
