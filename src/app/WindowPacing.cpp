@@ -1,5 +1,6 @@
 #include "app/WindowPacing.h"
 
+#include "app/PortNotifier.h"
 #include "serial/SerialControl.h"
 
 #include <QCoreApplication>
@@ -48,10 +49,9 @@ void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
         yieldNowAndThen();
         return;
     }
-    QSocketNotifier* watched = nullptr;
+    PortNotifier* watched = nullptr;
     if (onHandle) {
-        watched = event == PortEvent::Input ? &notifier(m_readable, ready.handle, QSocketNotifier::Read)
-                                            : &notifier(m_writable, ready.handle, QSocketNotifier::Write);
+        watched = &notifier(event == PortEvent::Input ? m_readable : m_writable, ready.handle, event);
         watched->setEnabled(true);
     }
     const std::chrono::nanoseconds timed = std::min<std::chrono::nanoseconds>(left, kLongestTimedWait);
@@ -66,20 +66,17 @@ void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
     afterEvents();
 }
 
-QSocketNotifier& WindowPacing::notifier(std::unique_ptr<QSocketNotifier>& slot, std::intptr_t handle,
-                                        QSocketNotifier::Type type)
+PortNotifier& WindowPacing::notifier(std::unique_ptr<PortNotifier>& slot, std::intptr_t handle, PortEvent event)
 {
-    if (!slot || slot->socket() != handle) {
-        slot = std::make_unique<QSocketNotifier>(static_cast<qintptr>(handle), type);
-        QObject::connect(slot.get(), &QSocketNotifier::activated, [this] { wake(); });
-    }
+    if (!slot || slot->handle() != handle)
+        slot = std::make_unique<PortNotifier>(handle, event, [this] { wake(); });
     return *slot;
 }
 
 void WindowPacing::wake()
 {
     // An aborted port's handle is about to close.
-    for (QSocketNotifier* watched : {m_readable.get(), m_writable.get()}) {
+    for (PortNotifier* watched : {m_readable.get(), m_writable.get()}) {
         if (watched)
             watched->setEnabled(false);
     }

@@ -2,7 +2,6 @@
 
 #include "transfer/TransferPacing.h"
 
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <memory>
@@ -11,6 +10,7 @@ class QEventLoop;
 
 namespace ql {
 
+class PortNotifier;
 class SerialControl;
 
 // The window's pacing: its waits sleep in Qt's event loop until the port has
@@ -34,13 +34,12 @@ private:
     // Runs what the window has waiting, at most once in kYieldInterval.
     void yieldNowAndThen();
     void afterEvents();
-    QSocketNotifier& notifier(std::unique_ptr<QSocketNotifier>& slot, std::intptr_t handle,
-                              QSocketNotifier::Type type);
+    PortNotifier& notifier(std::unique_ptr<PortNotifier>& slot, std::intptr_t handle, PortEvent event);
 
     SerialControl& m_port;
     QTimer m_timer;
-    std::unique_ptr<QSocketNotifier> m_readable;
-    std::unique_ptr<QSocketNotifier> m_writable;
+    std::unique_ptr<PortNotifier> m_readable;
+    std::unique_ptr<PortNotifier> m_writable;
     QEventLoop* m_loop = nullptr;
     Clock::time_point m_lastYield {};
     // Whether a window was open when events last ran.

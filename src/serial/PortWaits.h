@@ -9,8 +9,9 @@ namespace ql {
 enum class PortEvent { Input, OutputSent };
 
 // What a wait for a port event can sleep on: nothing when the event may have
-// happened already; else a system handle that becomes readable when input arrives
-// or the device goes, or writable when output held back can move (-1: none), and
+// happened already; else a system handle that becomes readable (a descriptor) or
+// signalled (an event object) when input arrives or the device goes, or writable
+// when output held back can move (-1: none), and
 // the longest sleep before the port must be looked at again whatever it says.
 struct PortReadiness {
     bool now = false;

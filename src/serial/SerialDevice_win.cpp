@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <thread>
 
 namespace ql {
@@ -20,8 +22,8 @@ constexpr DWORD kQueueBytes = 4096;
 // A write hands the driver what it takes within this time and keeps the rest for
 // later calls; the system's timer may stretch it to one tick.
 constexpr DWORD kWriteWaitMs = 1;
-// How often a blocking wait looks at the driver: a handle opened without
-// overlapped I/O offers no event to wait for.
+// How often a wait for input looks at the driver when it cannot wait for the
+// driver's event.
 constexpr DWORD kAwaitLookMs = 1;
 // A UART's transmit FIFO: characters the driver no longer counts but the wire has
 // not carried yet.
@@ -50,6 +52,69 @@ std::wstring widen(const std::string& text)
     if (size > 0)
         MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), size);
     return result;
+}
+
+// How long an overlapped read or write may take, though the port's time-outs end it
+// at once or within kWriteWaitMs (Wine does not always keep them), and how long an
+// operation asked to end may take to end.
+constexpr DWORD kIoBoundMs = 200;
+// A wait for input on the driver's event still looks at the port this often: the
+// signal of a wait that a driver ended on its own may come late or not at all.
+constexpr auto kArrivalLook = std::chrono::milliseconds(100);
+
+// One overlapped operation with its own event, buffer and event mask, none of
+// which may go while the driver holds the operation.
+struct Operation {
+    OVERLAPPED io {};
+    std::array<char, kQueueBytes> buffer {};
+    DWORD mask = 0;
+
+    Operation() { io.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+    ~Operation()
+    {
+        if (io.hEvent != nullptr)
+            CloseHandle(io.hEvent);
+    }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+};
+
+// Asks the driver to end the operation and gives it kIoBoundMs to do so. Should it
+// never end it (Wine, now and then, with a wait for input), the operation is left
+// to the driver, a few bytes for the life of the program, rather than freed under
+// it: the slot gets a fresh one.
+bool settle(HANDLE port, std::unique_ptr<Operation>& slot)
+{
+    OVERLAPPED& io = slot->io;
+    CancelIoEx(port, &io);
+    const auto until = Clock::now() + std::chrono::milliseconds(kIoBoundMs);
+    // The waits let the system deliver the end it reports.
+    while (!HasOverlappedIoCompleted(&io)) {
+        if (Clock::now() >= until) {
+            static_cast<void>(slot.release());
+            slot = std::make_unique<Operation>();
+            return false;
+        }
+        WaitForSingleObject(io.hEvent, 1);
+    }
+    return true;
+}
+
+// Ends a read or write that `started` began, with what it moved in `done`.
+BOOL finish(HANDLE port, std::unique_ptr<Operation>& slot, BOOL started, DWORD& done)
+{
+    done = 0;
+    if (!started && GetLastError() != ERROR_IO_PENDING)
+        return FALSE;
+    if (GetOverlappedResultEx(port, &slot->io, &done, kIoBoundMs, FALSE))
+        return TRUE;
+    if (GetLastError() != WAIT_TIMEOUT)
+        return FALSE;
+    if (!settle(port, slot)) {
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
+    }
+    return GetOverlappedResult(port, &slot->io, &done, FALSE) || GetLastError() == ERROR_OPERATION_ABORTED;
 }
 
 std::string osText(DWORD error)
@@ -124,6 +189,55 @@ struct SerialDevice::Found {
     COMMTIMEOUTS timeouts {};
     bool lineChanged = false;
     bool timeoutsChanged = false;
+    // The handle is opened for overlapped I/O so that a wait for arriving input can
+    // be pending while reads and writes go on.
+    std::unique_ptr<Operation> io = std::make_unique<Operation>();
+    // Its event is signalled when a character arrives; a window's event loop waits on it.
+    std::unique_ptr<Operation> arrival = std::make_unique<Operation>();
+    bool arrivalPending = false;
+    // Waits in a row that the driver ended with no event.
+    int unaskedEnds = 0;
+    static constexpr int kUnaskedEndsLimit = 8;
+
+    void endArrivalWait(HANDLE port)
+    {
+        if (!arrivalPending)
+            return;
+        // Setting the mask again ends a pending wait, as cancelling does.
+        SetCommMask(port, EV_RXCHAR);
+        settle(port, arrival);
+        arrivalPending = false;
+    }
+
+    // The event that the next arriving character signals, or none when the driver
+    // offers no such wait.
+    HANDLE arrivalEvent(HANDLE port)
+    {
+        OVERLAPPED& wait = arrival->io;
+        if (arrivalPending) {
+            if (!HasOverlappedIoCompleted(&wait)) {
+                // Some drivers signal the event of a wait that ended before this
+                // one began; a character that came meanwhile is in the count the
+                // caller reads next.
+                ResetEvent(wait.hEvent);
+                return wait.hEvent;
+            }
+            // Ended by a character, or by the driver for its own reasons: either
+            // way a new wait begins.
+            arrivalPending = false;
+            unaskedEnds = arrival->mask == 0 ? unaskedEnds + 1 : 0;
+        }
+        // A driver that keeps ending the wait unasked cannot hold one (Wine on a
+        // pseudo-terminal ends each within milliseconds, hundreds a second): waits
+        // then look at the port now and then, which costs far less.
+        if (unaskedEnds >= kUnaskedEndsLimit)
+            return nullptr;
+        ResetEvent(wait.hEvent);
+        if (WaitCommEvent(port, &arrival->mask, &wait) || GetLastError() != ERROR_IO_PENDING)
+            return nullptr;
+        arrivalPending = true;
+        return wait.hEvent;
+    }
 };
 
 SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings)
@@ -132,7 +246,7 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
 {
     // No sharing: while this handle lasts, the system refuses every other open.
     const HANDLE handle = CreateFileW(deviceName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
@@ -142,6 +256,8 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
     m_handle = reinterpret_cast<std::intptr_t>(handle);
 
     try {
+        if (m_found->io->io.hEvent == nullptr || m_found->arrival->io.hEvent == nullptr)
+            fail(static_cast<int>(GetLastError()), "Cannot open");
         m_found->line.DCBlength = sizeof(m_found->line);
         if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &m_found->line))
             fail(ERROR_BAD_DEVICE, "Not a serial device:");
@@ -157,6 +273,8 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
         if (!SetCommTimeouts(handle, &timeouts))
             fail(static_cast<int>(GetLastError()), "Cannot set the time-outs of");
         apply(settings);
+        // Without it a wait for input falls back to looking now and then.
+        SetCommMask(handle, EV_RXCHAR);
     } catch (...) {
         release(Leftover::Keep);
         throw;
@@ -216,13 +334,20 @@ void SerialDevice::apply(const LineSettings& settings)
 
 std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
 {
+    const HANDLE handle = handleOf(m_handle);
     std::size_t done = 0;
     while (done < size) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, MAXDWORD));
+        std::unique_ptr<Operation>& op = m_found->io;
+        const DWORD chunk = static_cast<DWORD>(std::min(size - done, op->buffer.size()));
+        std::copy_n(data + done, chunk, op->buffer.data());
         DWORD written = 0;
-        if (!WriteFile(handleOf(m_handle), data + done, chunk, &written, nullptr))
-            failGone(static_cast<int>(GetLastError()));
-        // A write that timed out took what the driver could hold.
+        // A write that timed out took what the driver could hold; some drivers
+        // report the time-out as a failure.
+        if (!finish(handle, op, WriteFile(handle, op->buffer.data(), chunk, nullptr, &op->io), written)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_TIMEOUT && error != ERROR_SEM_TIMEOUT)
+                failGone(static_cast<int>(error));
+        }
         if (written == 0)
             break;
         done += written;
@@ -236,16 +361,22 @@ std::int64_t SerialDevice::fillInput()
         m_in.resize(0);
         m_inPos = 0;
     }
-    const std::size_t start = m_in.size();
-    m_in.resize(start + kReadChunk);
+    // An overlapped read may wait for its first byte whatever the time-outs say, so
+    // it asks for no more than the driver holds. A device that went away fails the
+    // look at the driver's status.
+    const HANDLE handle = handleOf(m_handle);
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!ClearCommError(handle, &errors, &status))
+        failGone(static_cast<int>(GetLastError()));
+    const DWORD wanted = std::min<DWORD>({status.cbInQue, static_cast<DWORD>(kReadChunk), kQueueBytes});
+    if (wanted == 0)
+        return 0;
+    std::unique_ptr<Operation>& op = m_found->io;
     DWORD got = 0;
-    const BOOL ok = ReadFile(handleOf(m_handle), m_in.data() + start, static_cast<DWORD>(kReadChunk), &got, nullptr);
-    const DWORD error = GetLastError();
-    m_in.resize(start + (ok ? got : 0));
-    // Reads return at once, so 0 bytes means only that nothing waits; a device that
-    // went away fails the read.
-    if (!ok)
-        failGone(static_cast<int>(error));
+    if (!finish(handle, op, ReadFile(handle, op->buffer.data(), wanted, nullptr, &op->io), got))
+        failGone(static_cast<int>(GetLastError()));
+    m_in.insert(m_in.end(), op->buffer.data(), op->buffer.data() + got);
     return got;
 }
 
@@ -258,10 +389,9 @@ std::int64_t SerialDevice::waitingIn()
     if (m_inPos < m_in.size())
         return static_cast<std::int64_t>(m_in.size() - m_inPos);
     const std::int64_t fetched = fillInput();
-    if (fetched > 0 && fetched < static_cast<std::int64_t>(kReadChunk))
+    if (fetched < static_cast<std::int64_t>(kReadChunk))
         return fetched;
-    // An empty read does not tell a device that went away, and a full one may have
-    // left more behind: the driver's status tells both.
+    // A full read may have left more behind.
     DWORD errors = 0;
     COMSTAT status {};
     if (!ClearCommError(handleOf(m_handle), &errors, &status))
@@ -312,6 +442,7 @@ void SerialDevice::release(Leftover leftover) noexcept
     // What cannot go out is dropped, so that closing the handle does not wait for it.
     if (leftover == Leftover::Discard)
         PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
+    m_found->endArrivalWait(handle);
     // The driver keeps the settings after the close, so they go back before it.
     // After a delivered queue the last characters may still be in the UART's FIFO,
     // which no count shows: they leave at the line's own rate first.
@@ -342,14 +473,23 @@ PortReadiness SerialDevice::readiness(PortEvent event)
     if (m_handle == -1)
         return {true};
     const HANDLE handle = handleOf(m_handle);
+    if (event == PortEvent::Input && m_inPos < m_in.size())
+        return {true};
+    // Armed before the driver's count is read, so that no character slips between.
+    const HANDLE arrival = event == PortEvent::Input ? m_found->arrivalEvent(handle) : nullptr;
     DWORD errors = 0;
     COMSTAT status {};
     // A device that went away is ready: the next look at the port reports it.
     if (!ClearCommError(handle, &errors, &status))
         return {true};
     const auto look = std::chrono::milliseconds(kAwaitLookMs);
-    if (event == PortEvent::Input)
-        return m_inPos < m_in.size() || status.cbInQue > 0 ? PortReadiness {true} : PortReadiness {false, -1, look};
+    if (event == PortEvent::Input) {
+        if (status.cbInQue > 0)
+            return {true};
+        if (arrival == nullptr)
+            return {false, -1, look};
+        return {false, reinterpret_cast<std::intptr_t>(arrival), kArrivalLook};
+    }
     const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + status.cbOutQue;
     if (queued == 0)
         return {true};
@@ -372,20 +512,22 @@ bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_
     const PortReadiness ready = readiness(event);
     if (ready.now)
         return false;
-    // No handle tells of arriving input here, so the wait looks for it now and then.
-    const auto until = event == PortEvent::OutputSent ? std::min(deadline, Clock::now() + ready.within) : deadline;
-    const HANDLE wake = wakeHandle == -1 ? nullptr : reinterpret_cast<HANDLE>(wakeHandle);
-    while (Clock::now() < until) {
-        if (event == PortEvent::Input && readiness(event).now)
-            return false;
-        if (wake != nullptr) {
-            if (WaitForSingleObject(wake, kAwaitLookMs) == WAIT_OBJECT_0)
-                return true;
-        } else {
-            Sleep(kAwaitLookMs);
-        }
+    auto timeout = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+    timeout = std::max(std::min(timeout, ready.within), std::chrono::nanoseconds(0));
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(timeout).count();
+    const DWORD waitMs = static_cast<DWORD>(std::min<std::int64_t>(ms, INFINITE - 1));
+    HANDLE handles[2] = {};
+    DWORD count = 0;
+    if (ready.handle != -1)
+        handles[count++] = handleOf(ready.handle);
+    if (wakeHandle != -1)
+        handles[count++] = handleOf(wakeHandle);
+    if (count == 0) {
+        Sleep(waitMs);
+        return false;
     }
-    return false;
+    const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, waitMs);
+    return wakeHandle != -1 && woke == WAIT_OBJECT_0 + count - 1;
 }
 
 } // namespace ql

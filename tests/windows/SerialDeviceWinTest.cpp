@@ -129,6 +129,36 @@ TEST(SerialDeviceWin, BlockingWaitsEndOnceTheirEventMayHaveHappened)
     EXPECT_EQ(receive(line.farEnd, 1), "y");
 }
 
+// A silent line's wait sleeps on the driver's event until a character comes or
+// the wake handle is set; it may end early, and its caller looks again.
+TEST(SerialDeviceWin, AWaitForInputEndsWhenACharacterComesOrItIsWoken)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    Line line;
+    EXPECT_NE(line.program.readiness(PortEvent::Input).handle, -1);
+    std::thread farEnd([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        send(line.farEnd, "z");
+    });
+    while (line.program.waitingIn() == 0 && std::chrono::steady_clock::now() < deadline)
+        EXPECT_FALSE(line.program.await(PortEvent::Input, -1, deadline));
+    farEnd.join();
+    EXPECT_EQ(line.program.read(1), "z");
+
+    const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread waker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        SetEvent(wake);
+    });
+    bool woken = false;
+    while (!woken && std::chrono::steady_clock::now() < deadline)
+        woken = line.program.await(PortEvent::Input, reinterpret_cast<std::intptr_t>(wake), deadline);
+    waker.join();
+    CloseHandle(wake);
+    EXPECT_TRUE(woken);
+    EXPECT_EQ(line.program.waitingIn(), 0);
+}
+
 TEST(SerialDeviceWin, EveryByteValuePassesBothWays)
 {
     const std::string bytes = everyByteValue(4);

@@ -341,6 +341,9 @@ SimulatedDevice::Outcome SimulatedDevice::sendSession()
         if (chunk.contains(kBeginChar))
             break;
     }
+    // The line stood idle while the PC answered: the records' pace starts afresh
+    // rather than catching up with the begin request's.
+    m_paceNext = {};
     emitText(DeviceEvent::Kind::Note, QStringLiteral("got the answer; sending %1").arg(recordsText(records.size())));
 
     const Faults& faults = m_options.faults;
