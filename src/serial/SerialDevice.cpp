@@ -15,6 +15,16 @@ constexpr auto kDrainLook = std::chrono::milliseconds(5);
 
 } // namespace
 
+void SerialDevice::fail(int error, const std::string& what) const
+{
+    throw SerialError(SerialError::Kind::Failed, error, what + " " + m_path + ": " + systemText(error));
+}
+
+void SerialDevice::failGone(int error) const
+{
+    throw SerialError(SerialError::Kind::Gone, error, "The device " + m_path + " is gone: " + systemText(error));
+}
+
 void SerialDevice::pushOutput()
 {
     m_outPos += writeNow(m_out.data() + m_outPos, m_out.size() - m_outPos);

@@ -118,6 +118,8 @@ private:
     void release(Leftover leftover) noexcept;
     [[noreturn]] void fail(int error, const std::string& what) const;
     [[noreturn]] void failGone(int error) const;
+    // The system's text for one of its error numbers.
+    static std::string systemText(int error);
 
     std::string m_path;
     std::intptr_t m_handle = -1; // the platform's descriptor or handle

@@ -37,11 +37,6 @@ constexpr unsigned kFirstPtySlaveMajor = 136;
 constexpr unsigned kLastPtySlaveMajor = 143;
 constexpr unsigned kBsdPtySlaveMajor = 3;
 
-std::string osText(int error)
-{
-    return std::strerror(error);
-}
-
 int retryIoctl(int fd, unsigned long request, void* argument)
 {
     int result = 0;
@@ -151,6 +146,7 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
     }
 }
 
+// Here, where what the open found is a complete type.
 SerialDevice::~SerialDevice()
 {
     try {
@@ -160,14 +156,9 @@ SerialDevice::~SerialDevice()
     }
 }
 
-void SerialDevice::fail(int error, const std::string& what) const
+std::string SerialDevice::systemText(int error)
 {
-    throw SerialError(SerialError::Kind::Failed, error, what + " " + m_path + ": " + osText(error));
-}
-
-void SerialDevice::failGone(int error) const
-{
-    throw SerialError(SerialError::Kind::Gone, error, "The device " + m_path + " is gone: " + osText(error));
+    return std::strerror(error);
 }
 
 void SerialDevice::apply(const LineSettings& settings)
@@ -183,7 +174,7 @@ void SerialDevice::apply(const LineSettings& settings)
         const int error = errno;
         const std::string what = "Cannot set " + std::to_string(settings.baud) + " baud on";
         if (error == EINVAL)
-            throw SerialError(SerialError::Kind::Refused, error, what + " " + m_path + ": " + osText(error));
+            throw SerialError(SerialError::Kind::Refused, error, what + " " + m_path + ": " + systemText(error));
         fail(error, what);
     }
     termios2 got {};
@@ -193,7 +184,7 @@ void SerialDevice::apply(const LineSettings& settings)
     if (!refused.empty()) {
         retryIoctl(fd, TCSETS2, &before);
         throw SerialError(SerialError::Kind::Refused, EINVAL,
-                          "Cannot set the line of " + m_path + ": " + refused + ": " + osText(EINVAL));
+                          "Cannot set the line of " + m_path + ": " + refused + ": " + systemText(EINVAL));
     }
 }
 

@@ -117,21 +117,6 @@ BOOL finish(HANDLE port, std::unique_ptr<Operation>& slot, BOOL started, DWORD& 
     return GetOverlappedResult(port, &slot->io, &done, FALSE) || GetLastError() == ERROR_OPERATION_ABORTED;
 }
 
-std::string osText(DWORD error)
-{
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = length > 0 ? narrow(buffer, static_cast<int>(length)) : std::string();
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
-        text.pop_back();
-    if (text.empty())
-        text = "system error " + std::to_string(error);
-    return text;
-}
-
 // COM ports above 9 open only under the device namespace, so a bare "COM12" gets it.
 std::wstring deviceName(const std::string& path)
 {
@@ -281,6 +266,7 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
     }
 }
 
+// Here, where what the open found is a complete type.
 SerialDevice::~SerialDevice()
 {
     try {
@@ -290,15 +276,20 @@ SerialDevice::~SerialDevice()
     }
 }
 
-void SerialDevice::fail(int error, const std::string& what) const
+std::string SerialDevice::systemText(int error)
 {
-    throw SerialError(SerialError::Kind::Failed, error, what + " " + m_path + ": " + osText(static_cast<DWORD>(error)));
-}
-
-void SerialDevice::failGone(int error) const
-{
-    throw SerialError(SerialError::Kind::Gone, error,
-                      "The device " + m_path + " is gone: " + osText(static_cast<DWORD>(error)));
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
+                                        nullptr);
+    std::string text = length > 0 ? narrow(buffer, static_cast<int>(length)) : std::string();
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (text.empty())
+        text = "system error " + std::to_string(static_cast<DWORD>(error));
+    return text;
 }
 
 void SerialDevice::apply(const LineSettings& settings)
@@ -328,7 +319,8 @@ void SerialDevice::apply(const LineSettings& settings)
     if (!refused.empty()) {
         SetCommState(handle, &before);
         throw SerialError(SerialError::Kind::Refused, static_cast<int>(error),
-                          "Cannot set the line of " + m_path + ": " + refused + ": " + osText(error));
+                          "Cannot set the line of " + m_path + ": " + refused + ": "
+                              + systemText(static_cast<int>(error)));
     }
 }
 
