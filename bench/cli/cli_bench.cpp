@@ -1,7 +1,8 @@
 // The command-line program as a script runs it, against the simulated device on a
 // pseudo-terminal pair: the processor time it takes while a silent device keeps it
 // waiting, its throughput and processor time on a line paced at 115200 baud, its
-// unpaced throughput with 32767 records of 40 characters, and its peak memory.
+// unpaced throughput with 32767 records of 40 characters, its peak memory, and its
+// peak memory when a device floods it past what a reception keeps.
 // The program's own use is measured on the child process (wait4), so that the
 // simulated device, which runs in this process, is not counted.
 //
@@ -13,6 +14,8 @@
 #include "support/DeviceThread.h"
 #include "support/WaitFor.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -26,6 +29,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -47,14 +51,15 @@ constexpr double kTargetSilentCpu = 0.02;
 constexpr double kTargetPacedShare = 0.97;
 constexpr double kTargetPacedCpu = 0.10;
 constexpr long kTargetPeakKb = 30 * 1024;
+constexpr long kTargetFloodPeakKb = 100 * 1024;
 
-QByteArrayList makeRecords(int count)
+QByteArrayList makeRecords(int count, int length = kRecordLength)
 {
     QByteArrayList records;
     records.reserve(count);
     for (int k = 0; k < count; ++k) {
-        QByteArray record(kRecordLength, Qt::Uninitialized);
-        for (int i = 0; i < kRecordLength; ++i)
+        QByteArray record(length, Qt::Uninitialized);
+        for (int i = 0; i < length; ++i)
             record[i] = static_cast<char>('A' + (k + i) % 26);
         records.append(record);
     }
@@ -100,15 +105,25 @@ struct ChildRun {
     }
 };
 
+// The peak memory that wait4 gives a spawned child includes this process's own,
+// which the child shares until its exec. GNU time, itself small, spawns the
+// program afresh, so its figure is the program's alone.
+constexpr char kTimeProgram[] = "/usr/bin/time";
+
 ChildRun runCli(const std::vector<std::string>& arguments)
 {
+    const bool timed = ::access(kTimeProgram, X_OK) == 0;
+    const std::string peakFile = QDir::temp().filePath(QStringLiteral("cli_bench-peak-%1").arg(::getpid())).toStdString();
+    std::vector<std::string> copies;
+    if (timed)
+        copies = {kTimeProgram, "--quiet", "--format=%M", "--output=" + peakFile};
+    copies.push_back(QL_CLI_EXE);
+    copies.insert(copies.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    std::string program = QL_CLI_EXE;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
     for (std::string& argument : copies)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    std::string program = copies.front();
 
     int out[2];
     if (::pipe(out) != 0)
@@ -139,6 +154,12 @@ ChildRun runCli(const std::vector<std::string>& arguments)
     run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec
                      + usage.ru_stime.tv_usec * 1e-6;
     run.peakKb = usage.ru_maxrss;
+    if (timed) {
+        QFile peak(QString::fromStdString(peakFile));
+        if (peak.open(QIODevice::ReadOnly))
+            run.peakKb = peak.readAll().trimmed().split('\n').last().toLong();
+        peak.remove();
+    }
     if (std::getenv("CLI_BENCH_DEBUG") || run.exitCode != 0)
         std::fprintf(stderr, "quorvalink-cli ended with %d:\n%s", run.exitCode, run.out.c_str());
     return run;
@@ -253,6 +274,24 @@ int main(int argc, char* argv[])
                         f.ok ? "ok  " : "FAIL", f.rate, 100 * f.cpu);
             met = met && f.ok;
             peak = std::max(peak, f.peakKb);
+        }
+    }
+
+    // Devices that send more than a reception keeps: it ends as failed at its bound.
+    {
+        const std::pair<const char*, QByteArrayList> floods[] = {
+            {"one record of 30 MB, no separator", {QByteArray(30 * 1024 * 1024, 'x')}},
+            {"20000 records of 1000 characters (20 MB)", makeRecords(20000, 1000)},
+        };
+        for (const auto& [what, records] : floods) {
+            ql::hhcsim::DeviceOptions options = deviceOptions(link, ql::hhcsim::Mode::Send, 0);
+            options.sendRecords = records;
+            const ql::test::DeviceThread device(options);
+            const ChildRun run = runCli({"receive", "--device", link.toStdString(), "--quiet", receiveFile.toStdString()});
+            const bool ok = run.exitCode == 1;
+            std::printf("flood, %s: %s  peak memory %.1f MB  (target under %ld MB)\n", what, ok ? "ok  " : "FAIL",
+                        run.peakKb / 1024.0, kTargetFloodPeakKb / 1024);
+            met = met && ok && run.peakKb < kTargetFloodPeakKb;
         }
     }
 

@@ -1,4 +1,5 @@
 #include "app/mdlMainModule.h"
+#include "common/ApplicationName.h"
 #include "common/ProcessSignals.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char* argv[])
     ql::ignoreWriteFailureSignals();
     ql::TerminationSignals::install();
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(ql::kApplicationName);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quorvalink"));
     // The application has taken its own options (-platform and the like) out of argv.
     return ql::Main(commandLine(argc, argv));

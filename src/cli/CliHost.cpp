@@ -7,6 +7,8 @@ namespace ql::cli {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+// Less time than this says more of the clock than of the line: no rate is given.
+constexpr auto kShortestRatedTime = std::chrono::milliseconds(100);
 
 double seconds(std::chrono::steady_clock::duration duration)
 {
@@ -38,16 +40,20 @@ QString CliHost::lastMessage() const
 
 QString CliHost::summary(const TransferResult& result)
 {
-    const double time = seconds(result.lastRecord - result.dataStarted);
-    const double perSecond = time > 0 ? static_cast<double>(result.bytes) / time : 0.0;
-    QString text = QStringLiteral("Summary: %1 records, %2 bytes, %3 seconds, %4 characters per second")
+    const auto span = result.lastRecord - result.dataStarted;
+    const double time = seconds(span);
+    QString text = QStringLiteral("Summary: %1 record%2, %3 bytes, %4 seconds")
                        .arg(result.records)
+                       .arg(result.records == 1 ? "" : "s")
                        .arg(result.bytes)
-                       .arg(time, 0, 'f', 3)
-                       .arg(perSecond, 0, 'f', 0);
+                       .arg(time, 0, 'f', 3);
+    if (span >= kShortestRatedTime)
+        text += QStringLiteral(", %1 characters per second").arg(static_cast<double>(result.bytes) / time, 0, 'f', 0);
     if (result.unholdableRecords > 0)
-        text += QStringLiteral(", %1 records that the data file cannot give back as they came")
-                    .arg(result.unholdableRecords);
+        text += result.unholdableRecords == 1
+            ? QStringLiteral(", 1 record that the data file cannot give back as it came")
+            : QStringLiteral(", %1 records that the data file cannot give back as they came")
+                  .arg(result.unholdableRecords);
     return text;
 }
 

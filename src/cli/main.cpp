@@ -2,6 +2,7 @@
 #include "CliOptions.h"
 #include "Terminal.h"
 
+#include "common/ApplicationName.h"
 #include "common/Failure.h"
 #include "common/FileNames.h"
 #include "common/ProcessSignals.h"
@@ -14,6 +15,7 @@
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cstdio>
@@ -61,7 +63,8 @@ int transfer(const CliOptions& options)
     ignoreWriteFailureSignals();
 
     SystemSerialControl MSCommI(portsFor(options));
-    BlockingPacing pacing(MSCommI, options.handshakeTimeout, TerminationSignals::fd());
+    BlockingPacing pacing(MSCommI, options.handshakeTimeout, TerminationSignals::fd(),
+                          [] { return msg::abortedBySignal(TerminationSignals::take()); });
     TransferRequest request;
     request.direction = options.command == Command::Send ? Direction::PcToHhc : Direction::HhcToPc;
     request.line = {options.device.isEmpty() ? options.port : QString::number(PortMap::kFirstPort), options.baud,
@@ -89,11 +92,12 @@ int transfer(const CliOptions& options)
             status = kExitTransferFailed;
         }
     }
+    // A signal that came outside the run's waits, while the file was read or saved.
     const int signal = TerminationSignals::take();
-    if (signal != 0 && status != kExitSuccess) {
+    if ((signal != 0 || pacing.aborted()) && status != kExitSuccess) {
         status = kExitInterrupted;
-        // The failure texts of an aborted run speak of a closed port; this says who closed it.
-        host.postMessage(msg::abortedBySignal(signal));
+        if (signal != 0)
+            host.postMessage(msg::abortedBySignal(signal));
     }
 
     host.clearProgress();
@@ -108,6 +112,8 @@ int transfer(const CliOptions& options)
 
 int main(int argc, char* argv[])
 {
+    // Without an application object: this names the folder of the program's own files.
+    QCoreApplication::setApplicationName(kApplicationName);
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         const std::optional<QString> argument = fileNameText(QByteArray(argv[i]));

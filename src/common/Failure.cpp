@@ -16,10 +16,15 @@ Failure::Failure(int number, QString description, QString source)
 {
 }
 
+void failOverflow()
+{
+    throw Failure(Failure::kOverflow, QString::fromLatin1(kOverflowText));
+}
+
 qint16 checkedInt16(long long value)
 {
     if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
-        throw Failure(Failure::kOverflow, QString::fromLatin1(kOverflowText));
+        failOverflow();
     return static_cast<qint16>(value);
 }
 

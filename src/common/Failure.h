@@ -30,6 +30,9 @@ private:
     std::string m_what;
 };
 
+// The failure of a count or a size going past what the program can hold.
+[[noreturn]] void failOverflow();
+
 // Narrows a count to the 16-bit range the program's counters have, or fails with
 // the overflow description.
 qint16 checkedInt16(long long value);

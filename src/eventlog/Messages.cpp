@@ -2,6 +2,16 @@
 
 namespace ql::msg {
 
+namespace {
+
+// "1 record", "2 records".
+QString counted(qint64 count, const char* noun)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(noun)).arg(count == 1 ? "" : "s");
+}
+
+} // namespace
+
 QString startedPc2Hhc(const QString& time)
 {
     return QStringLiteral("Started pc2hhc process at ") + time;
@@ -102,9 +112,44 @@ QString abortedBySignal(int signal)
 
 QString incompleteRecordDropped(qsizetype length)
 {
-    return QStringLiteral("An incomplete record of %1 %2 was not saved . . .")
-        .arg(length)
-        .arg(length == 1 ? QStringLiteral("character") : QStringLiteral("characters"));
+    return QStringLiteral("An incomplete record of %1 was not saved . . .").arg(counted(length, "character"));
+}
+
+QString recordPastCountLimit(int number, qsizetype length, int recordsAfter, qint64 charactersAfter)
+{
+    const QString record = QStringLiteral("Record %1 (%2)").arg(number).arg(counted(length, "character"));
+    const QString after = recordsAfter == 0 ? QString()
+                                            : QStringLiteral(", nor the %1 (%2) that followed it")
+                                                  .arg(counted(recordsAfter, "record"), counted(charactersAfter, "character"));
+    return QStringLiteral("%1 was not saved%2: a data file holds at most 32767 records . . .").arg(record, after);
+}
+
+QString recordPastLengthLimit(int number, qsizetype limit)
+{
+    return QStringLiteral("Record %1 was not saved: it ran past %2 characters without a separator, so the "
+                          "reception was ended . . .")
+        .arg(number)
+        .arg(limit);
+}
+
+QString recordPastReceptionLimit(int number, qsizetype length, qint64 limit)
+{
+    return QStringLiteral("Record %1 (%2 so far) was not saved: the reception ran past %3 characters in all, "
+                          "so it was ended . . .")
+        .arg(number)
+        .arg(counted(length, "character"))
+        .arg(limit);
+}
+
+QString receptionAborted(int records, const QString& file)
+{
+    if (records == 0)
+        return QStringLiteral("The reception was aborted before its first record ended . . .");
+    const QString received = counted(records, "record") + QStringLiteral(" received before it");
+    if (file.isEmpty())
+        return QStringLiteral("The reception was aborted; the %1 could not be saved . . .").arg(received);
+    return QStringLiteral("The reception was aborted; the %1 %2 kept in %3 . . .")
+        .arg(received, records == 1 ? QStringLiteral("is") : QStringLiteral("are"), file);
 }
 
 QString instanceLockUnavailable(const QString& reason)

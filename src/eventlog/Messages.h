@@ -68,6 +68,18 @@ QString recordTooLong(int number, qsizetype length, qsizetype longest);
 QString abortedBySignal(int signal);
 // The characters of a record that had not ended when the reception stopped.
 QString incompleteRecordDropped(qsizetype length);
+// The record that a reception's limit left unsaved, by its number: the record
+// past the last one a data file holds, with what the device sent after it; a
+// record longer than a reception keeps; a record that took the reception past
+// what it keeps in all.
+QString recordPastCountLimit(int number, qsizetype length, int recordsAfter, qint64 charactersAfter);
+QString recordPastLengthLimit(int number, qsizetype limit);
+QString recordPastReceptionLimit(int number, qsizetype length, qint64 limit);
+// A run's failure after the operator's Abort closed the port.
+inline const QString kPortClosedByAbort = QStringLiteral("The port was closed by Abort");
+// The last line of an aborted reception: how many records it received, and the
+// file that holds them (empty: none could).
+QString receptionAborted(int records, const QString& file);
 // A pseudo-terminal tells nothing of what its far end has read.
 inline const QString kVirtualPortDelivery =
     QStringLiteral("The port is a pseudo-terminal: success means that the last character was handed to the "

@@ -113,18 +113,20 @@ std::optional<QStringList> splitRecords(QByteArrayView bytes, qsizetype maxRecor
 
 QByteArray joinRecords(const QStringList& records)
 {
-    static const QString kTerminator = QStringLiteral("\r\n");
+    static constexpr char kTerminator[] = "\r\n";
     qsizetype length = 0;
     for (const QString& record : records)
-        length += record.size() + kTerminator.size();
+        length += record.size() + qsizetype(sizeof kTerminator) - 1;
 
-    QString text;
-    text.reserve(length);
+    // Straight into bytes, one record at a time: a text of the whole list first
+    // would hold the records a second time, at twice their size.
+    QByteArray bytes;
+    bytes.reserve(length);
     for (const QString& record : records) {
-        text += record;
-        text += kTerminator;
+        bytes += record.toLatin1();
+        bytes += kTerminator;
     }
-    return text.toLatin1();
+    return bytes;
 }
 
 UnholdableRecords findUnholdableRecords(const QStringList& records)

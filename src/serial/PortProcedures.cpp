@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <exception>
+#include <utility>
 
 namespace ql {
 
@@ -24,11 +25,19 @@ const QString& stepMessage(PortStep step)
     return msg::kErrorOpeningPort;
 }
 
+QString causeOf(const std::exception& failure)
+{
+    if (const auto* own = dynamic_cast<const Failure*>(&failure))
+        return own->description();
+    return QString::fromLocal8Bit(failure.what());
+}
+
 } // namespace
 
-PortStepFailed::PortStepFailed(PortStep step)
+PortStepFailed::PortStepFailed(PortStep step, QString cause)
     : Failure(Failure::kProgramError, stepMessage(step)),
-      m_step(step)
+      m_step(step),
+      m_cause(std::move(cause))
 {
 }
 
@@ -54,11 +63,11 @@ void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls)
         if (MSCommI.PortOpen())
             MSCommI.setPortOpen(false);
         MSCommI.setPortOpen(true);
-    } catch (const LineSettingsRefused&) {
+    } catch (const LineSettingsRefused& refused) {
         // The system learns whether the device takes the settings only at the open.
-        throw PortStepFailed(PortStep::Baud);
-    } catch (const std::exception&) {
-        throw PortStepFailed(step);
+        throw PortStepFailed(PortStep::Baud, causeOf(refused));
+    } catch (const std::exception& failure) {
+        throw PortStepFailed(step, causeOf(failure));
     }
 }
 
@@ -67,8 +76,8 @@ void CloseSerialPort(SerialControl& MSCommI)
     try {
         if (MSCommI.PortOpen())
             MSCommI.setPortOpen(false);
-    } catch (const std::exception&) {
-        throw PortStepFailed(PortStep::Close);
+    } catch (const std::exception& failure) {
+        throw PortStepFailed(PortStep::Close, causeOf(failure));
     }
 }
 

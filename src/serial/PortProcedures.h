@@ -21,11 +21,14 @@ enum class PortStep { Port, InputOutput, Baud, InputMode, Open, Close };
 // A step of opening or closing the port failed: Failure(12345, the step's message).
 class PortStepFailed final : public Failure {
 public:
-    explicit PortStepFailed(PortStep step);
+    PortStepFailed(PortStep step, QString cause);
     PortStep step() const { return m_step; }
+    // What the control said of the failure (the device and the system's reason).
+    const QString& cause() const { return m_cause; }
 
 private:
     PortStep m_step;
+    QString m_cause;
 };
 
 // Configures the control from the settings and opens the port. Fails with

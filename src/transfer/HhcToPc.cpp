@@ -10,6 +10,7 @@
 #include "transfer/TransferState.h"
 #include "transfer/TransferWaits.h"
 
+#include <limits>
 #include <utility>
 
 namespace ql {
@@ -34,10 +35,11 @@ void awaitBeginRequest(TransferHost& host, TransferPacing& pacing, SerialControl
     }
 }
 
-// Reads one record into `record`; returns the separator or end character that ended it.
-// Only Abort or a failing port ends a silent device.
-QString receiveRecord(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state,
-                      QString& record)
+// Reads characters up to the next separator or end character and returns it,
+// handing each other character to `take`. Only Abort or a failing port ends a
+// silent device.
+template <typename Take>
+QString readToBoundary(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state, Take take)
 {
     pacing.startWait(WaitKind::Record);
     for (;;) {
@@ -47,8 +49,31 @@ QString receiveRecord(TransferPacing& pacing, SerialControl& MSCommI, const Tran
         const QString received = MSCommI.Input();
         if (received == state.strSepChar || received == state.strEndChar)
             return received;
-        record += received;
+        take(received);
     }
+}
+
+// Which limit ended a reception with the record in hand unsaved.
+enum class PastLimit { None, RecordCount, RecordLength, ReceptionLength };
+
+// The record in hand, and what the device sent after it, when a limit ended the run.
+struct Unsaved {
+    PastLimit limit = PastLimit::None;
+    int recordsAfter = 0;
+    qint64 charactersAfter = 0;
+};
+
+QString unsavedText(const Unsaved& unsaved, int number, const QString& record, const ReceptionLimits& limits)
+{
+    switch (unsaved.limit) {
+    case PastLimit::RecordCount:
+        return msg::recordPastCountLimit(number, record.size(), unsaved.recordsAfter, unsaved.charactersAfter);
+    case PastLimit::RecordLength: return msg::recordPastLengthLimit(number, limits.recordCharacters);
+    case PastLimit::ReceptionLength:
+        return msg::recordPastReceptionLimit(number, record.size(), limits.totalCharacters);
+    case PastLimit::None: break;
+    }
+    return record.isEmpty() ? QString() : msg::incompleteRecordDropped(record.size());
 }
 
 } // namespace
@@ -59,6 +84,8 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
     TransferResult result;
     result.direction = Direction::HhcToPc;
     QString record; // until its separator or end character arrives
+    qint16 count = 0;
+    Unsaved unsaved;
     try {
         OpenSerialPort(MSCommI, request.line);
         host.postMessage(msg::startedHhc2Pc(currentTimeText()));
@@ -74,11 +101,28 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
         MSCommI.setInBufferCount(0);
         MSCommI.setOutput(state.strBeginChar);
 
-        qint16 count = 0;
+        const ReceptionLimits& limits = request.limits;
+        const auto keep = [&](const QString& received) {
+            if (record.size() >= limits.recordCharacters)
+                unsaved.limit = PastLimit::RecordLength;
+            else if (result.bytes + record.size() >= limits.totalCharacters)
+                unsaved.limit = PastLimit::ReceptionLength;
+            if (unsaved.limit != PastLimit::None)
+                failOverflow();
+            record += received;
+        };
+        // Past the last record a list can hold, the rest is only counted, so that
+        // the operator learns how much the device still had.
+        const auto countOnly = [&](const QString&) { ++unsaved.charactersAfter; };
         for (;;) {
-            const QString ending = receiveRecord(pacing, MSCommI, state, record);
-            const QString received = std::exchange(record, QString());
+            const QString ending = readToBoundary(pacing, MSCommI, state, keep);
+            if (count == std::numeric_limits<qint16>::max()) {
+                unsaved.limit = PastLimit::RecordCount;
+                for (QString next = ending; next != state.strEndChar; ++unsaved.recordsAfter)
+                    next = readToBoundary(pacing, MSCommI, state, countOnly);
+            }
             count = incrementInt16(count);
+            const QString received = std::exchange(record, QString());
             lstRecords.append(received);
             ++result.records;
             result.bytes += received.size() + 1;
@@ -93,10 +137,11 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
             }
         }
     } catch (const Failure& failure) {
-        host.postMessage(failure.description());
-        result.droppedCharacters = static_cast<int>(record.size());
-        if (!record.isEmpty())
-            host.postMessage(msg::incompleteRecordDropped(record.size()));
+        postFailure(host, failure, pacing);
+        result.droppedCharacters = record.size() + unsaved.charactersAfter;
+        const QString lost = unsavedText(unsaved, count + 1, record, request.limits);
+        if (!lost.isEmpty())
+            host.postMessage(lost);
         noteFailure(result, failure, pacing);
         forcePortClosed(MSCommI);
     }

@@ -109,7 +109,7 @@ TransferResult RunPcToHhc(TransferHost& host, const TransferRequest& request, Se
         result.outcome = Outcome::Succeeded;
     } catch (const Failure& failure) {
         host.postMessage(msg::kTransferFailed);
-        host.postMessage(failure.description());
+        postFailure(host, failure, pacing);
         noteFailure(result, failure, pacing);
         forcePortClosed(MSCommI);
     }

@@ -55,6 +55,9 @@ TransferResult receiveAndSave(TransferHost& host, const TransferRequest& request
         if (result.outcome == Outcome::Succeeded)
             result.outcome = Outcome::Failed;
     }
+    // The save's own lines say nothing of the Abort that cut the reception short.
+    if (result.outcome == Outcome::Aborted)
+        host.postMessage(msg::receptionAborted(result.records, saved.written ? request.file : saved.recoveryFile));
     return result;
 }
 

@@ -12,12 +12,21 @@ namespace ql {
 
 class RecordList;
 
+// How much of what a device sends one reception holds in memory, whatever the
+// device sends: a record far longer than a data file can give back, or far more
+// characters than a batch of records has, ends the reception as failed.
+struct ReceptionLimits {
+    qsizetype recordCharacters = 64 * 1024;
+    qint64 totalCharacters = 16 * 1024 * 1024;
+};
+
 // What a run is asked to do: the direction (none when none is selected), the
 // line as the operator set it, and the data file.
 struct TransferRequest {
     std::optional<Direction> direction;
     LineControls line;
     QString file;
+    ReceptionLimits limits;
 };
 
 // A front end as the transfer procedures see it: where messages go, the records

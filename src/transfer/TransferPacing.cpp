@@ -5,6 +5,7 @@
 #include "transfer/TransferWaits.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ql {
 
@@ -38,17 +39,19 @@ int TransferPacing::dotsDue() const
     return m_kind == WaitKind::Handshake ? static_cast<int>((now() - m_start) / kDotInterval) : 0;
 }
 
-void TransferPacing::abort()
+void TransferPacing::abort(const QString& closedBy)
 {
     m_aborted = true;
+    m_abortText = closedBy;
     wake();
 }
 
 BlockingPacing::BlockingPacing(SystemSerialControl& port, std::chrono::milliseconds handshakeTimeout,
-                               qintptr wakeHandle)
+                               qintptr wakeHandle, std::function<QString()> wokenBy)
     : TransferPacing(handshakeTimeout),
       m_port(port),
-      m_wakeHandle(wakeHandle)
+      m_wakeHandle(wakeHandle),
+      m_wokenBy(std::move(wokenBy))
 {
 }
 
@@ -56,7 +59,7 @@ void BlockingPacing::sleep(PortEvent event, Clock::time_point deadline)
 {
     if (!m_port.await(event, m_wakeHandle, deadline))
         return;
-    abort();
+    abort(m_wokenBy());
     forcePortClosed(m_port);
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "eventlog/Messages.h"
 #include "serial/PortWaits.h"
 
 #include <QtGlobal>
 
 #include <chrono>
+#include <functional>
 
 namespace ql {
 
@@ -41,9 +43,11 @@ public:
     // What SendPaced blocks on between two characters; null: it polls without pause.
     virtual PortWaits* characterWaits() { return this; }
 
-    // Abort: the run is to end; its next look at the closed port fails it.
-    void abort();
+    // Abort: the run is to end; its next look at the closed port fails it. The
+    // failure is told as `closedBy` rather than as what the closed port says.
+    void abort(const QString& closedBy = msg::kPortClosedByAbort);
     bool aborted() const { return m_aborted; }
+    const QString& abortText() const { return m_abortText; }
 
     void block(PortEvent event, Clock::time_point deadline) override { sleep(event, deadline); }
 
@@ -60,13 +64,15 @@ private:
     Clock::time_point m_start {};
     Clock::time_point m_deadline = Clock::time_point::max();
     bool m_aborted = false;
+    QString m_abortText;
 };
 
 // The pacing of a program without a window: it sleeps on the port and a clock.
-// A readable wake handle acts as Abort: the port closes.
+// A readable wake handle acts as Abort: the port closes, and `wokenBy` tells why.
 class BlockingPacing final : public TransferPacing {
 public:
-    BlockingPacing(SystemSerialControl& port, std::chrono::milliseconds handshakeTimeout, qintptr wakeHandle);
+    BlockingPacing(SystemSerialControl& port, std::chrono::milliseconds handshakeTimeout, qintptr wakeHandle,
+                   std::function<QString()> wokenBy);
 
 protected:
     void sleep(PortEvent event, Clock::time_point deadline) override;
@@ -74,6 +80,7 @@ protected:
 private:
     SystemSerialControl& m_port;
     qintptr m_wakeHandle = -1;
+    std::function<QString()> m_wokenBy;
 };
 
 } // namespace ql

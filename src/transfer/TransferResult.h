@@ -58,10 +58,10 @@ struct TransferResult {
     QString fileWritten;
     QString backupKept;
     QString recoveryFile;
-    // The warnings of the reception: the characters of a record that never got its
-    // separator or end character, dropped; and records the data file keeps but
-    // cannot give back as they came.
-    int droppedCharacters = 0;
+    // The warnings of the reception: the characters received and not saved (of a
+    // record that never got its separator or end character, or of records past a
+    // limit); and records the data file keeps but cannot give back as they came.
+    qint64 droppedCharacters = 0;
     int unholdableRecords = 0;
 
     bool succeeded() const { return outcome == Outcome::Succeeded; }

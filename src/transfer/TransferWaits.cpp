@@ -39,22 +39,36 @@ Reason stepReason(PortStep step)
     return Reason::OpeningPort;
 }
 
+Reason failureReason(const Failure& failure)
+{
+    if (const auto* step = dynamic_cast<const PortStepFailed*>(&failure))
+        return stepReason(step->step());
+    if (dynamic_cast<const DeviceNotResponding*>(&failure))
+        return Reason::NoResponse;
+    if (failure.number() == Failure::kOverflow)
+        return Reason::Overflow;
+    return Reason::PortFailed;
+}
+
 } // namespace
+
+void postFailure(MessagePoster& poster, const Failure& failure, const TransferPacing& pacing)
+{
+    if (pacing.aborted() && failureReason(failure) == Reason::PortFailed) {
+        poster.postMessage(pacing.abortText());
+        return;
+    }
+    poster.postMessage(failure.description());
+    const auto* step = dynamic_cast<const PortStepFailed*>(&failure);
+    if (step && !step->cause().isEmpty())
+        poster.postMessage(step->cause());
+}
 
 void noteFailure(TransferResult& result, const Failure& failure, const TransferPacing& pacing)
 {
-    result.outcome = Outcome::Failed;
-    if (const auto* step = dynamic_cast<const PortStepFailed*>(&failure)) {
-        result.reason = stepReason(step->step());
-        if (step->step() != PortStep::Close)
-            result.outcome = Outcome::Refused;
-    } else if (dynamic_cast<const DeviceNotResponding*>(&failure)) {
-        result.reason = Reason::NoResponse;
-    } else if (failure.number() == Failure::kOverflow) {
-        result.reason = Reason::Overflow;
-    } else {
-        result.reason = Reason::PortFailed;
-    }
+    result.reason = failureReason(failure);
+    const auto* step = dynamic_cast<const PortStepFailed*>(&failure);
+    result.outcome = step && step->step() != PortStep::Close ? Outcome::Refused : Outcome::Failed;
     if (pacing.aborted() && result.outcome == Outcome::Failed)
         result.outcome = Outcome::Aborted;
 }

@@ -30,6 +30,11 @@ public:
     DeviceNotResponding();
 };
 
+// Posts why the run failed: the failure's description and, for a step of opening
+// or closing the port, the reason the control gave. After Abort, a failure of the
+// closed port is told as who closed it.
+void postFailure(MessagePoster& poster, const Failure& failure, const TransferPacing& pacing);
+
 // Records in the result how the run failed, after its messages are posted.
 void noteFailure(TransferResult& result, const Failure& failure, const TransferPacing& pacing);
 

@@ -121,7 +121,7 @@ TEST_F(StartCommand, AbortEndsTheRunThroughItsFailureEndingAndClosesThePortOnce)
     const QStringList log = events();
     ASSERT_GE(log.size(), 2);
     EXPECT_EQ(log.at(log.size() - 2), msg::kTransferFailed);
-    EXPECT_EQ(log.last(), QStringLiteral("port is not open"));
+    EXPECT_EQ(log.last(), msg::kPortClosedByAbort);
     EXPECT_EQ(status(), log.last());
     EXPECT_EQ(buttonsAndFrames(), kIdle);
 }

@@ -93,11 +93,11 @@ TEST_F(TransferWindowTest, ReceiveKeepsRecordsAfterAbort)
     EXPECT_EQ(readFile(path), hhcsim::formatDataFile(kept));
     EXPECT_EQ(readFile(path + QStringLiteral(".bak")), earlier);
     const QStringList log = events();
-    ASSERT_GE(log.size(), 4);
-    EXPECT_EQ(log.mid(log.size() - 4), (QStringList {closedPortText([](SerialControl& serial) { serial.InBufferCount(); }),
-                                                        msg::kSavingFile, msg::previousFileKept(path + ".bak"),
-                                                        msg::writtenRecords(3)}));
-    EXPECT_EQ(status(), msg::writtenRecords(3));
+    ASSERT_GE(log.size(), 5);
+    EXPECT_EQ(log.mid(log.size() - 5),
+              (QStringList {msg::kPortClosedByAbort, msg::kSavingFile, msg::previousFileKept(path + ".bak"),
+                            msg::writtenRecords(3), msg::receptionAborted(3, path)}));
+    EXPECT_EQ(status(), msg::receptionAborted(3, path));
 }
 
 TEST_F(TransferWindowTest, AbortBeforeBeginRequestLeavesDataFileAlone)
@@ -114,7 +114,8 @@ TEST_F(TransferWindowTest, AbortBeforeBeginRequestLeavesDataFileAlone)
     start();
 
     EXPECT_EQ(readFile(path), earlier);
-    EXPECT_EQ(events().last(), closedPortText([](SerialControl& serial) { serial.Input(); }));
+    EXPECT_EQ(events().last(), msg::kPortClosedByAbort);
+    EXPECT_EQ(events().count(msg::kPortClosedByAbort), 1);
     EXPECT_FALSE(events().contains(msg::kSavingFile));
 }
 

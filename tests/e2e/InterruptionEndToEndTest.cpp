@@ -74,8 +74,9 @@ TEST_P(TerminationSignal, DuringReceptionKeepsWhatArrivedAndClosesTheWindow)
     EXPECT_EQ(records(), kept);
     EXPECT_EQ(readFile(path), hhcsim::formatDataFile(kept));
     const QStringList log = events();
-    ASSERT_GE(log.size(), 2);
-    EXPECT_EQ(log.mid(log.size() - 2), (QStringList {msg::kSavingFile, msg::writtenRecords(3)}));
+    ASSERT_GE(log.size(), 3);
+    EXPECT_EQ(log.mid(log.size() - 3),
+              (QStringList {msg::kSavingFile, msg::writtenRecords(3), msg::receptionAborted(3, path)}));
     EXPECT_FALSE(window().serialControl()->PortOpen());
     EXPECT_FALSE(window().isVisible());
 }

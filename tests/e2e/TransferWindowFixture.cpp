@@ -1,6 +1,5 @@
 #include "TransferWindowFixture.h"
 
-#include "common/Failure.h"
 #include "records/RecordList.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
@@ -161,19 +160,6 @@ hhcsim::DeviceEvent TransferWindowTest::lastSession()
     EXPECT_TRUE(m_device->waitForEvents(hhcsim::DeviceEvent::Kind::SessionEnded));
     const auto ended = m_device->eventsOf(hhcsim::DeviceEvent::Kind::SessionEnded);
     return ended.empty() ? hhcsim::DeviceEvent {} : ended.back();
-}
-
-QString TransferWindowTest::closedPortText(const std::function<void(SerialControl&)>& operation)
-{
-    SerialControl& serial = *m_window->serialControl();
-    EXPECT_FALSE(serial.PortOpen());
-    try {
-        operation(serial);
-    } catch (const Failure& failure) {
-        return failure.description();
-    }
-    ADD_FAILURE() << "an operation on the closed port did not fail";
-    return {};
 }
 
 QString latin1(const QByteArray& bytes)

@@ -70,9 +70,6 @@ protected:
     // The device's records for the last session in each direction.
     hhcsim::DeviceEvent lastSession();
 
-    // The description the serial control gives for `operation` on a closed port.
-    QString closedPortText(const std::function<void(SerialControl&)>& operation);
-
 private:
     QTemporaryDir m_dir;
     QString m_link;

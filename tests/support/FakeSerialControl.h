@@ -25,6 +25,7 @@ namespace ql::test {
 class FakeSerialControl : public SerialControl {
 public:
     static inline const QString kClosedText = QStringLiteral("port is not open");
+    static inline const QString kFailedText = QStringLiteral("scripted failure");
     static constexpr int kAlwaysBusy = std::numeric_limits<int>::max();
 
     enum class Op {
@@ -222,7 +223,7 @@ private:
         const auto failing = m_failures.find(op);
         if (failing != m_failures.end()
             && (nth == failing->second.nth || (failing->second.always && nth > failing->second.nth)))
-            throw Failure(8000 + static_cast<int>(op), QStringLiteral("scripted failure"));
+            throw Failure(8000 + static_cast<int>(op), kFailedText);
         if (needsOpenPort && vanishedText)
             throw Failure(EIO, *vanishedText);
         if (needsOpenPort && closedPortFails && !portOpen)

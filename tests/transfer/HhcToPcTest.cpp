@@ -171,7 +171,7 @@ TEST_F(HhcToPcTest, AbortDuringBeginWaitKeepsList)
     EXPECT_EQ(result.outcome, Outcome::Aborted);
     EXPECT_EQ(result.records, 0);
     EXPECT_EQ(pacing.yields, 100);
-    EXPECT_EQ(host.eventsWithoutTime(), waiting() << FakeSerialControl::kClosedText);
+    EXPECT_EQ(host.eventsWithoutTime(), waiting() << msg::kPortClosedByAbort);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
     EXPECT_EQ(port.closes, 1);
 }
@@ -190,7 +190,7 @@ TEST_F(HhcToPcTest, AbortDuringCharacterWaitKeepsRecordsReceived)
     // "R3" had no separator yet: never a record, and told so.
     EXPECT_EQ(result.droppedCharacters, 2);
     EXPECT_EQ(host.eventsWithoutTime(),
-              answered() << FakeSerialControl::kClosedText << msg::incompleteRecordDropped(2));
+              answered() << msg::kPortClosedByAbort << msg::incompleteRecordDropped(2));
     EXPECT_EQ(port.closes, 1);
 }
 
@@ -225,17 +225,43 @@ TEST_F(HhcToPcTest, CharacterWaitReadsInputOnlyWhenSomethingWaits)
     EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 1 + 1);
 }
 
-TEST_F(HhcToPcTest, Record32767IsKeptAndThe32768thIsAnOverflow)
+struct LimitCase {
+    const char* name;
+    QString sent;
+    ReceptionLimits limits;
+    int kept;
+    QString unsaved; // the line that names the record past the limit
+};
+
+class HhcToPcLimitTest : public HhcToPcTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(HhcToPcLimitTest, KeepsTheRecordsBeforeALimitAndNamesTheOnePast)
 {
-    device(QString(32767, QLatin1Char('@')) + QStringLiteral("$"));
+    const LimitCase& c = GetParam();
+    request.limits = c.limits;
+    device(c.sent);
     const TransferResult result = run();
+    EXPECT_EQ(result.outcome, Outcome::Failed);
     EXPECT_EQ(result.reason, Reason::Overflow);
-    EXPECT_EQ(result.records, 32767);
-    EXPECT_EQ(host.lstRecords.count(), 32767);
-    EXPECT_EQ(host.statuses.last(), QStringLiteral("32767"));
-    EXPECT_EQ(host.eventsWithoutTime(), answered() << overflowText());
+    EXPECT_EQ(result.records, c.kept);
+    EXPECT_EQ(host.lstRecords.count(), c.kept);
+    EXPECT_EQ(host.statuses.last(), QString::number(c.kept));
+    EXPECT_EQ(host.eventsWithoutTime(), answered() << overflowText() << c.unsaved);
     EXPECT_EQ(port.closes, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, HhcToPcLimitTest,
+    ::testing::Values(
+        LimitCase {"Record32768", QString(32767, QLatin1Char('@')) + QStringLiteral("$"), {}, 32767,
+                   msg::recordPastCountLimit(32768, 0, 0, 0)},
+        LimitCase {"RecordsAfter32767AreCounted", QString(32767, QLatin1Char('@')) + QStringLiteral("xy@ab@c$"), {},
+                   32767, msg::recordPastCountLimit(32768, 2, 2, 3)},
+        LimitCase {"RecordLongerThanKept", QStringLiteral("R1@") + QString(11, QLatin1Char('x')), {10, 1000}, 1,
+                   msg::recordPastLengthLimit(2, 10)},
+        LimitCase {"ReceptionLargerThanKept", QStringLiteral("0123456789@0123456789@"), {1000, 20}, 1,
+                   msg::recordPastReceptionLimit(2, 9, 20)}),
+    [](const ::testing::TestParamInfo<LimitCase>& param) { return std::string(param.param.name); });
 
 TEST_F(HhcToPcTest, Exactly32767RecordsComplete)
 {
@@ -245,14 +271,14 @@ TEST_F(HhcToPcTest, Exactly32767RecordsComplete)
     EXPECT_EQ(host.events.last(), msg::kReceptionCompleted);
 }
 
-TEST_F(HhcToPcTest, OpenFailurePostsStepTextOnly)
+TEST_F(HhcToPcTest, OpenFailurePostsStepTextAndItsCause)
 {
     port.failOn(FakeSerialControl::Op::SetPortOpen);
     host.lstRecords.assign({"old"});
     const TransferResult result = run();
     EXPECT_EQ(result.outcome, Outcome::Refused);
     EXPECT_EQ(result.reason, Reason::OpeningPort);
-    EXPECT_EQ(host.events, QStringList {msg::kErrorOpeningPort});
+    EXPECT_EQ(host.events, (QStringList {msg::kErrorOpeningPort, FakeSerialControl::kFailedText}));
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
 }
 
@@ -263,7 +289,8 @@ TEST_F(HhcToPcTest, CloseFailureAfterEndKeepsCompletionMessage)
     const TransferResult result = run();
     EXPECT_EQ(result.outcome, Outcome::Failed);
     EXPECT_EQ(result.reason, Reason::ClosingPort);
-    EXPECT_EQ(host.eventsWithoutTime(), answered() << msg::kReceptionCompleted << msg::kErrorClosingPort);
+    EXPECT_EQ(host.eventsWithoutTime(),
+              answered() << msg::kReceptionCompleted << msg::kErrorClosingPort << FakeSerialControl::kFailedText);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"R"});
 }
 

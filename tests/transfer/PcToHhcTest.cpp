@@ -337,11 +337,12 @@ TEST_F(PcToHhcTest, ListOver32767RecordsFailsBeforeHandshake)
     EXPECT_TRUE(port.written.isEmpty());
 }
 
-TEST_F(PcToHhcTest, OpenFailurePostsStepTextOnly)
+TEST_F(PcToHhcTest, OpenFailurePostsStepTextAndItsCause)
 {
     port.failOn(FakeSerialControl::Op::SetPortOpen);
     run({"R1"});
-    EXPECT_EQ(host.events, (QStringList {msg::kTransferFailed, msg::kErrorOpeningPort}));
+    EXPECT_EQ(host.events,
+              (QStringList {msg::kTransferFailed, msg::kErrorOpeningPort, FakeSerialControl::kFailedText}));
     EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(pacing.yields, 0);
 }
@@ -352,7 +353,7 @@ TEST_F(PcToHhcTest, CloseFailureAfterSuccessKeepsSuccessMessage)
     port.failOn(FakeSerialControl::Op::SetPortOpen, 2);
     run({"R1"});
     EXPECT_EQ(host.eventsWithoutTime(),
-              succeeded(1) << msg::kTransferFailed << msg::kErrorClosingPort);
+              succeeded(1) << msg::kTransferFailed << msg::kErrorClosingPort << FakeSerialControl::kFailedText);
     EXPECT_EQ(port.written, QStringLiteral("^R1$"));
 }
 

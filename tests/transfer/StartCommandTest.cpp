@@ -120,7 +120,8 @@ TEST_F(StartCommandTest, MissingFilePassesFileCheck)
     host.lstRecords.assign({"R"});
     port.failOn(FakeSerialControl::Op::SetPortOpen);
     start();
-    EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kTransferFailed, msg::kErrorOpeningPort}));
+    EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kTransferFailed, msg::kErrorOpeningPort,
+                                         FakeSerialControl::kFailedText}));
 }
 
 TEST_F(StartCommandTest, SendRunEndsWithSuccess)
@@ -165,8 +166,8 @@ TEST_F(StartCommandTest, ReceiveRunWithoutBeginRequestLeavesFileAlone)
     port.failOn(FakeSerialControl::Op::SetPortOpen);
     EXPECT_EQ(start().reason, Reason::OpeningPort);
     EXPECT_EQ(fileBytes(), QByteArray("keep\r\n"));
-    EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kErrorOpeningPort}));
-    expectEndedOn(msg::kErrorOpeningPort);
+    EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kErrorOpeningPort, FakeSerialControl::kFailedText}));
+    expectEndedOn(FakeSerialControl::kFailedText);
 }
 
 TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
@@ -188,10 +189,11 @@ TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
     QFile kept(backup);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("old\r\n"));
-    EXPECT_EQ(host.events.mid(host.events.size() - 3),
-              (QStringList {msg::kSavingFile, msg::previousFileKept(backup), msg::writtenRecords(2)}));
+    EXPECT_EQ(host.events.mid(host.events.size() - 4),
+              (QStringList {msg::kSavingFile, msg::previousFileKept(backup), msg::writtenRecords(2),
+                            msg::receptionAborted(2, request.file)}));
     EXPECT_EQ(port.closes, 1);
-    expectEndedOn(msg::writtenRecords(2));
+    expectEndedOn(msg::receptionAborted(2, request.file));
 }
 
 TEST_F(StartCommandTest, ReceiveRunOverflowSaves32767Records)
