@@ -17,7 +17,7 @@ struct PathFacts {
     Kind kind = Kind::Missing;
     QString target;               // the file a write reaches; for a missing file, the path itself
     qint64 sizeBytes = 0;
-    bool writable = false;        // a regular file may be opened for writing
+    bool writable = false;        // a regular file may be written through this path
     bool folderWritable = false;  // names can be added to and removed from the target's folder
     bool renameKeepsIdentity = false; // a new file renamed over it keeps every link, its owner, group and mode
     unsigned permissions = 0;
@@ -40,14 +40,14 @@ QString untrustedLink(const QString& path);
 // are refused. False when the file cannot be read to its end or `consume` stopped.
 bool readRegularFile(const QString& path, const std::function<bool(QByteArrayView chunk)>& consume);
 
-// A new hidden file in the folder of `beside`, synced to disk, holding `bytes` or a
-// copy of the regular file `copyOf`; with `like`, it takes that file's owner, group
-// and mode. Returns its path, or an empty text with nothing left behind.
-QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFacts* like = nullptr);
-QString copyTemporary(const QString& beside, const QString& copyOf);
+// Puts a new file, synced to disk, in the place of `name` in one step, by way of a
+// hidden temporary file beside it: one holding `bytes`, with the owner, group and
+// mode of `like` when given, or a copy of the regular file `copyOf`. Temporary files
+// of `name` that a killed save left, this user's and held by no save, go first.
+// Empty when done; otherwise the system's reason, with nothing left behind.
+QString replaceWith(const QString& name, QByteArrayView bytes, const PathFacts* like = nullptr);
+QString replaceWithCopy(const QString& name, const QString& copyOf);
 
-// Puts `from` in the place of `to` in one step.
-bool renameOver(const QString& from, const QString& to);
 // A second name for an existing file; fails if `newName` exists.
 bool linkNew(const QString& existing, const QString& newName);
 // Whether anything at all, a broken link included, has this name.
@@ -55,7 +55,8 @@ bool nameTaken(const QString& path);
 bool removeFile(const QString& path);
 
 // Replaces the contents of the regular file at `path`, which keeps its identity.
-bool overwriteInPlace(const QString& path, QByteArrayView bytes);
+// Empty when done; otherwise the system's reason.
+QString overwriteInPlace(const QString& path, QByteArrayView bytes);
 
 // Folders for the program's own files when the user's data folder cannot take
 // them, in the order to try them.

@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +91,18 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The reason of the call that just failed; a failure the system did not name is an I/O error.
+int lastError()
+{
+    return errno != 0 ? errno : EIO;
+}
+
+// Anyone may add names to such a folder, and only their owner may remove them.
+bool sharedFolder(const struct stat& folder)
+{
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+}
+
 // Empty when names can be added to and removed from the folder of `path`;
 // otherwise the folder and the system's reason.
 QString folderRefusal(const QString& path)
@@ -113,19 +128,62 @@ QByteArray workingFolder()
     return folder;
 }
 
-// Writes through `fill` into a new hidden file beside `beside`.
-QString makeTemporary(const QString& beside, const std::function<bool(int fd)>& fill)
+// Whether `entry` is `prefix` and the six characters that mkostemp fills in.
+bool isTemporaryName(QByteArrayView entry, const QByteArray& prefix)
 {
-    const QFileInfo info(beside);
-    QByteArray name = encoded(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
-    Fd fd(::mkostemp(name.data(), O_CLOEXEC));
+    const auto alphanumeric = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    };
+    return entry.size() == prefix.size() + 6 && entry.startsWith(prefix)
+        && std::all_of(entry.begin() + prefix.size(), entry.end(), alphanumeric);
+}
+
+// Removes the temporary files of `prefix` that a killed save left: this user's own,
+// and locked by no save in progress. A lock, unlike a look at which processes hold
+// the file, also shows another user's save, root's writing a file of ours for one.
+void removeStaleTemporaries(const QByteArray& folder, const QByteArray& prefix)
+{
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.constData()), &::closedir);
+    if (!dir)
+        return;
+    const int at = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        struct stat named {};
+        if (!isTemporaryName(entry->d_name, prefix) || ::fstatat(at, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0
+            || !S_ISREG(named.st_mode) || named.st_uid != ::geteuid())
+            continue;
+        const Fd fd(::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat held {};
+        if (fd.valid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(fd.get(), &held) == 0
+            && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            ::unlinkat(at, entry->d_name, 0);
+    }
+}
+
+// Writes through `fill` into a new hidden file beside `name`, then puts it in the
+// place of `name`. Empty when done; otherwise the system's reason.
+QString replaceThrough(const QString& name, const std::function<bool(int fd)>& fill)
+{
+    const QFileInfo info(name);
+    const QByteArray folder = encoded(info.absolutePath());
+    const QByteArray prefix = encoded(QLatin1Char('.') + info.fileName()) + '.';
+    removeStaleTemporaries(folder, prefix);
+    QByteArray temporary = folder + '/' + prefix + "XXXXXX";
+    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid())
+        return systemText(lastError());
+    // Held until the file has its name, so that no other save takes it for a stale
+    // one. Where the file system has no locks, no save removes any.
+    const Fd lock(::flock(fd.get(), LOCK_EX) == 0 ? ::dup(fd.get()) : -1);
+    int error = fill(fd.get()) && ::fsync(fd.get()) == 0 ? 0 : lastError();
+    if (!fd.close() && error == 0)
+        error = lastError();
+    if (error == 0 && ::rename(temporary.constData(), encoded(name).constData()) != 0)
+        error = lastError();
+    if (error == 0)
         return {};
-    const bool done = fill(fd.get()) && ::fsync(fd.get()) == 0;
-    if (fd.close() && done)
-        return QFile::decodeName(name);
-    ::unlink(name.constData());
-    return {};
+    ::unlink(temporary.constData());
+    return systemText(error);
 }
 
 } // namespace
@@ -163,8 +221,18 @@ PathFacts inspect(const QString& path)
     facts.owner = st.st_uid;
     facts.group = st.st_gid;
     facts.writable = ::access(encoded(facts.target).constData(), W_OK) == 0;
-    if (!facts.writable)
+    struct stat folder {};
+    if (!facts.writable) {
         facts.refusal = systemText(errno);
+    } else if (st.st_nlink > 1 && ::stat(encoded(QFileInfo(facts.target).absolutePath()).constData(), &folder) == 0
+               && sharedFolder(folder)) {
+        // Where the kernel does not guard hard links, anyone may give a file of ours
+        // a second name in such a folder and wait for it to be written through.
+        facts.writable = false;
+        facts.refusal = QStringLiteral("the file has %1 links and this one is in a shared folder, where another user "
+                                       "may have made it, so it is not written through")
+                            .arg(st.st_nlink);
+    }
     facts.folderWritable = folderRefusal(facts.target).isEmpty();
     const bool ownerKept = ::geteuid() == 0 || (st.st_uid == ::geteuid() && st.st_gid == ::getegid());
     facts.renameKeepsIdentity = facts.folderWritable && st.st_nlink == 1 && ownerKept;
@@ -199,8 +267,7 @@ QString untrustedLink(const QString& path)
         struct stat holder {};
         if (::stat(folder.constData(), &holder) != 0)
             return {};
-        const bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
-        if (shared && entry.st_uid != ::geteuid() && entry.st_uid != holder.st_uid)
+        if (sharedFolder(holder) && entry.st_uid != ::geteuid() && entry.st_uid != holder.st_uid)
             return QFile::decodeName(next);
         if (++links > kMaxLinks)
             return {};
@@ -235,9 +302,9 @@ bool readRegularFile(const QString& path, const std::function<bool(QByteArrayVie
     }
 }
 
-QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFacts* like)
+QString replaceWith(const QString& name, QByteArrayView bytes, const PathFacts* like)
 {
-    return makeTemporary(beside, [&](int fd) {
+    return replaceThrough(name, [&](int fd) {
         // The owner first: changing it clears set-id bits that the mode then restores.
         if (like != nullptr
             && (::fchown(fd, like->owner, like->group) != 0 || ::fchmod(fd, like->permissions) != 0))
@@ -253,12 +320,12 @@ QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFa
     });
 }
 
-QString copyTemporary(const QString& beside, const QString& copyOf)
+QString replaceWithCopy(const QString& name, const QString& copyOf)
 {
     Fd from(openExisting(copyOf, O_RDONLY));
     if (!from.valid())
-        return {};
-    return makeTemporary(beside, [&](int fd) {
+        return systemText(lastError());
+    return replaceThrough(name, [&](int fd) {
         QByteArray buffer(kChunkBytes, Qt::Uninitialized);
         for (;;) {
             const ssize_t got = ::read(from.get(), buffer.data(), static_cast<size_t>(buffer.size()));
@@ -270,11 +337,6 @@ QString copyTemporary(const QString& beside, const QString& copyOf)
                 return false;
         }
     });
-}
-
-bool renameOver(const QString& from, const QString& to)
-{
-    return ::rename(encoded(from).constData(), encoded(to).constData()) == 0;
 }
 
 bool linkNew(const QString& existing, const QString& newName)
@@ -293,13 +355,17 @@ bool removeFile(const QString& path)
     return ::unlink(encoded(path).constData()) == 0;
 }
 
-bool overwriteInPlace(const QString& path, QByteArrayView bytes)
+QString overwriteInPlace(const QString& path, QByteArrayView bytes)
 {
     Fd fd(openExisting(path, O_WRONLY));
     if (!fd.valid())
-        return false;
-    const bool done = writeAll(fd.get(), bytes) && ::ftruncate(fd.get(), bytes.size()) == 0 && ::fsync(fd.get()) == 0;
-    return fd.close() && done;
+        return systemText(lastError());
+    int error = writeAll(fd.get(), bytes) && ::ftruncate(fd.get(), bytes.size()) == 0 && ::fsync(fd.get()) == 0
+        ? 0
+        : lastError();
+    if (!fd.close() && error == 0)
+        error = lastError();
+    return error == 0 ? QString() : systemText(error);
 }
 
 QStringList temporaryFolders()

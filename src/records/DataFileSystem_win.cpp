@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
 #include <string>
 
@@ -16,6 +18,7 @@ namespace {
 constexpr DWORD kChunkBytes = 64 * 1024;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr int kTemporaryNameTries = 16;
+constexpr int kTemporaryDigits = 8; // hexadecimal, after the data file's hidden name
 
 // Closes on every path out.
 class Handle {
@@ -108,28 +111,92 @@ bool folderWritable(const QString& path)
     return handle.valid();
 }
 
-// Writes through `fill` into a new file beside `beside`.
-template <typename Fill>
-QString makeTemporary(const QString& beside, Fill fill)
+// The reason of the call that just failed; a failure the system did not name is a write fault.
+DWORD lastError()
 {
-    const QFileInfo info(beside);
+    const DWORD error = GetLastError();
+    return error != 0 ? error : DWORD {ERROR_WRITE_FAULT};
+}
+
+QString lastSystemText()
+{
+    return systemText(lastError());
+}
+
+// Whether the user this process runs as owns the file.
+bool ownedByUser(const QString& path)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(native(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                              nullptr, nullptr, &descriptor)
+        != ERROR_SUCCESS)
+        return false;
+    bool mine = false;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD size = 0;
+        mine = GetTokenInformation(token, TokenUser, user, sizeof(user), &size)
+            && EqualSid(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, owner);
+        CloseHandle(token);
+    }
+    LocalFree(descriptor);
+    return mine;
+}
+
+// Removes the temporary files of `name` that a killed save left: this user's own.
+// One that a save is writing cannot go, as it is open without sharing.
+void removeStaleTemporaries(const QFileInfo& name)
+{
+    const QString prefix = QStringLiteral(".") + name.fileName() + QLatin1Char('.');
+    const QString folder = name.absolutePath() + QLatin1Char('/');
+    WIN32_FIND_DATAW found {};
+    const HANDLE search = FindFirstFileW(native(folder + prefix + QLatin1Char('*')).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const QString entry = QString::fromWCharArray(found.cFileName);
+        const auto hexDigit = [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); };
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0
+            && entry.size() == prefix.size() + kTemporaryDigits && entry.startsWith(prefix)
+            && std::all_of(entry.begin() + prefix.size(), entry.end(), hexDigit) && ownedByUser(folder + entry))
+            DeleteFileW(native(folder + entry).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Writes through `fill` into a new file beside `name`, then puts it in the place of
+// `name`. Empty when done; otherwise the system's reason.
+template <typename Fill>
+QString replaceThrough(const QString& name, Fill fill)
+{
+    const QFileInfo info(name);
+    removeStaleTemporaries(info);
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-        const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                           + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        Handle handle(CreateFileW(native(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        const QString temporary = info.absolutePath() + QStringLiteral("/.") + info.fileName()
+            + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), kTemporaryDigits, 16, QLatin1Char('0'));
+        Handle handle(CreateFileW(native(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle.valid()) {
             if (GetLastError() == ERROR_FILE_EXISTS)
                 continue;
-            return {};
+            return lastSystemText();
         }
-        const bool done = fill(handle.get()) && FlushFileBuffers(handle.get());
-        if (handle.close() && done)
-            return name;
-        DeleteFileW(native(name).c_str());
-        return {};
+        QString failure;
+        if (!fill(handle.get()) || !FlushFileBuffers(handle.get()))
+            failure = lastSystemText();
+        if (!handle.close() && failure.isEmpty())
+            failure = lastSystemText();
+        if (failure.isEmpty()
+            && !MoveFileExW(native(temporary).c_str(), native(name).c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            failure = lastSystemText();
+        if (!failure.isEmpty())
+            DeleteFileW(native(temporary).c_str());
+        return failure;
     }
-    return {};
+    return systemText(ERROR_FILE_EXISTS);
 }
 
 } // namespace
@@ -196,17 +263,17 @@ bool readRegularFile(const QString& path, const std::function<bool(QByteArrayVie
     }
 }
 
-QString writeTemporary(const QString& beside, QByteArrayView bytes, const PathFacts*)
+QString replaceWith(const QString& name, QByteArrayView bytes, const PathFacts*)
 {
-    return makeTemporary(beside, [&](HANDLE handle) { return writeAll(handle, bytes); });
+    return replaceThrough(name, [&](HANDLE handle) { return writeAll(handle, bytes); });
 }
 
-QString copyTemporary(const QString& beside, const QString& copyOf)
+QString replaceWithCopy(const QString& name, const QString& copyOf)
 {
     Handle from(openExisting(copyOf, GENERIC_READ));
     if (!from.valid())
-        return {};
-    return makeTemporary(beside, [&](HANDLE handle) {
+        return lastSystemText();
+    return replaceThrough(name, [&](HANDLE handle) {
         QByteArray buffer(kChunkBytes, Qt::Uninitialized);
         for (;;) {
             DWORD got = 0;
@@ -218,12 +285,6 @@ QString copyTemporary(const QString& beside, const QString& copyOf)
                 return false;
         }
     });
-}
-
-bool renameOver(const QString& from, const QString& to)
-{
-    return MoveFileExW(native(from).c_str(), native(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-        != 0;
 }
 
 bool linkNew(const QString& existing, const QString& newName)
@@ -244,13 +305,17 @@ bool removeFile(const QString& path)
     return DeleteFileW(native(path).c_str()) != 0;
 }
 
-bool overwriteInPlace(const QString& path, QByteArrayView bytes)
+QString overwriteInPlace(const QString& path, QByteArrayView bytes)
 {
     Handle handle(openExisting(path, GENERIC_WRITE));
     if (!handle.valid())
-        return false;
-    const bool done = writeAll(handle.get(), bytes) && SetEndOfFile(handle.get()) && FlushFileBuffers(handle.get());
-    return handle.close() && done;
+        return lastSystemText();
+    QString failure;
+    if (!writeAll(handle.get(), bytes) || !SetEndOfFile(handle.get()) || !FlushFileBuffers(handle.get()))
+        failure = lastSystemText();
+    if (!handle.close() && failure.isEmpty())
+        failure = lastSystemText();
+    return failure;
 }
 
 QStringList temporaryFolders()
@@ -270,7 +335,6 @@ QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken)
         return systemText(error);
     }
     taken = false;
-    const auto lastError = [] { return GetLastError() != 0 ? GetLastError() : DWORD {ERROR_WRITE_FAULT}; };
     DWORD error = 0;
     if (!writeAll(handle.get(), bytes) || !FlushFileBuffers(handle.get()))
         error = lastError();

@@ -28,25 +28,23 @@ bool usableName(const QString& path)
     return !path.isEmpty() && !path.contains(QChar::Null);
 }
 
-QString untrustedLinkText(const QString& link)
+// Why `path` is not to be followed, or empty when it may be.
+QString linkRefusal(const QString& path)
 {
-    return QStringLiteral("the symbolic link %1 in a shared folder belongs to another user, so it is not followed")
-        .arg(link);
+    const QString link = fs::untrustedLink(path);
+    return link.isEmpty()
+        ? QString()
+        : QStringLiteral("the symbolic link %1 in a shared folder belongs to another user, so it is not followed")
+              .arg(link);
 }
 
 PathFacts inspectUsable(const QString& path)
 {
     PathFacts refused;
     refused.kind = PathFacts::Kind::Other;
-    if (!usableName(path)) {
-        refused.refusal = QStringLiteral("the name is empty or holds a NUL character");
-        return refused;
-    }
-    const QString link = fs::untrustedLink(path);
-    if (link.isEmpty())
-        return fs::inspect(path);
-    refused.refusal = untrustedLinkText(link);
-    return refused;
+    refused.refusal
+        = usableName(path) ? linkRefusal(path) : QStringLiteral("the name is empty or holds a NUL character");
+    return refused.refusal.isEmpty() ? fs::inspect(path) : refused;
 }
 
 bool canTakeRecords(const PathFacts& facts)
@@ -65,6 +63,8 @@ std::optional<QStringList> readRecords(const QString& path)
     return splitter.finish();
 }
 
+const QString kNoDataFolder = QStringLiteral("the user's data folder cannot be made");
+
 QString dataFolder()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -82,30 +82,25 @@ QString freeName(const QString& stem, const QString& suffix)
     return {};
 }
 
-// Puts a finished temporary file under its name in one step; false leaves nothing behind.
-bool publish(const QString& temporary, const QString& name)
-{
-    if (!temporary.isEmpty() && !name.isEmpty() && fs::renameOver(temporary, name))
-        return true;
-    if (!temporary.isEmpty())
-        fs::removeFile(temporary);
-    return false;
-}
-
 // Keeps the file as it stands under a new name, whole or not at all, never over an
 // earlier backup. A second link costs nothing where the file itself is not rewritten.
-QString keepBackup(const PathFacts& facts, bool mayLink)
+// Returns the name, or an empty text with the reason in `failure`.
+QString keepBackup(const PathFacts& facts, bool mayLink, QString& failure)
 {
     const QFileInfo target(facts.target);
     const QString folder = facts.folderWritable ? target.absolutePath() : dataFolder();
-    if (folder.isEmpty())
+    failure = folder.isEmpty() ? kNoDataFolder : linkRefusal(folder);
+    if (!failure.isEmpty())
         return {};
     const QString name = freeName(folder + QLatin1Char('/') + target.fileName(), QStringLiteral(".bak"));
-    if (name.isEmpty())
+    if (name.isEmpty()) {
+        failure = QStringLiteral("every name for it is taken");
         return {};
+    }
     if (mayLink && fs::linkNew(facts.target, name))
         return name;
-    return publish(fs::copyTemporary(name, facts.target), name) ? name : QString();
+    failure = fs::replaceWithCopy(name, facts.target);
+    return failure.isEmpty() ? name : QString();
 }
 
 struct Recovery {
@@ -129,8 +124,14 @@ Recovery writeRecovery(const QString& path, const QByteArray& bytes)
     if (!data.isEmpty())
         folders.prepend(data);
     else
-        recovery.whyNot.append(QStringLiteral("the user's data folder cannot be made"));
+        recovery.whyNot.append(kNoDataFolder);
     for (const QString& folder : folders) {
+        // The only copy of the records may not land where another user can remove it.
+        const QString refusal = linkRefusal(folder);
+        if (!refusal.isEmpty()) {
+            recovery.whyNot.append(folder + QStringLiteral(": ") + refusal);
+            continue;
+        }
         for (int n = 1; n <= kMaxNameTries; ++n) {
             const QString name = folder + QLatin1Char('/') + fileName
                 + (n == 1 ? QString() : QLatin1Char('.') + QString::number(n)) + QStringLiteral(".txt");
@@ -158,33 +159,35 @@ void restoreFromBackup(const QString& target, const QString& backup)
 }
 
 // Writes the records to the data file, keeping the previous file in `kept` where
-// it is asked for or where replacing in place needs it.
-bool writeDataFile(const PathFacts& facts, const QByteArray& bytes, SaveKind kind, QString& kept)
+// it is asked for or where replacing in place needs it. Empty when done; otherwise
+// why not.
+QString writeDataFile(const PathFacts& facts, const QByteArray& bytes, SaveKind kind, QString& kept)
 {
-    if (facts.kind == PathFacts::Kind::Missing)
-        return canTakeRecords(facts) && publish(fs::writeTemporary(facts.target, bytes), facts.target);
     if (!canTakeRecords(facts))
-        return false;
+        return facts.refusal;
+    if (facts.kind == PathFacts::Kind::Missing)
+        return fs::replaceWith(facts.target, bytes);
 
     // Several links, another owner or a locked folder: only the file's own contents
     // can change, and a failure part-way would leave it half new.
     const bool inPlace = !facts.renameKeepsIdentity;
     if (facts.sizeBytes > 0 && (kind == SaveKind::KeepPrevious || inPlace)) {
-        kept = keepBackup(facts, !inPlace);
+        QString failure;
+        kept = keepBackup(facts, !inPlace, failure);
         if (kept.isEmpty())
-            return false;
+            return QStringLiteral("the file as it stood could not be kept: ") + failure;
     }
     if (!inPlace)
-        return publish(fs::writeTemporary(facts.target, bytes, &facts), facts.target);
-    if (fs::overwriteInPlace(facts.target, bytes)) {
+        return fs::replaceWith(facts.target, bytes, &facts);
+    const QString failure = fs::overwriteInPlace(facts.target, bytes);
+    if (failure.isEmpty()) {
         // A complete set needs no safety copy once it is on disk.
         if (kind == SaveKind::Replace && !kept.isEmpty() && fs::removeFile(kept))
             kept.clear();
-        return true;
-    }
-    if (!kept.isEmpty())
+    } else if (!kept.isEmpty()) {
         restoreFromBackup(facts.target, kept);
-    return false;
+    }
+    return failure;
 }
 
 } // namespace
@@ -203,9 +206,9 @@ bool LoadRecordsFile(MessagePoster& poster, RecordList& lstRecords, const QStrin
     std::optional<QStringList> records = readRecords(path);
     if (!records) {
         poster.postMessage(msg::kFileError);
-        const QString link = usableName(path) ? fs::untrustedLink(path) : QString();
-        if (!link.isEmpty())
-            poster.postMessage(msg::dataFileRefused(path, untrustedLinkText(link)));
+        const QString refusal = usableName(path) ? linkRefusal(path) : QString();
+        if (!refusal.isEmpty())
+            poster.postMessage(msg::dataFileRefused(path, refusal));
         return false;
     }
     const auto count = static_cast<int>(records->size());
@@ -230,13 +233,15 @@ SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords,
     poster.postMessage(msg::kSavingFile);
     const QByteArray bytes = joinRecords(lstRecords.records());
     SaveOutcome outcome;
-    outcome.written = writeDataFile(inspectUsable(path), bytes, kind, outcome.backupKept);
+    const QString failure = writeDataFile(inspectUsable(path), bytes, kind, outcome.backupKept);
+    outcome.written = failure.isEmpty();
     if (!outcome.backupKept.isEmpty())
         poster.postMessage(msg::previousFileKept(outcome.backupKept));
     if (outcome.written) {
         poster.postMessage(msg::writtenRecords(lstRecords.count()));
     } else {
         poster.postMessage(msg::kFileError);
+        poster.postMessage(msg::dataFileRefused(path, failure));
         const Recovery recovery = writeRecovery(path, bytes);
         outcome.recoveryFile = recovery.path;
         poster.postMessage(recovery.path.isEmpty()

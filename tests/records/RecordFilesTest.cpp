@@ -7,6 +7,7 @@
 #include "support/DataFolderSandbox.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -18,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -235,8 +238,10 @@ TEST_P(SaveTargetTest, KeepsTheTargetsIdentityOrTheRecordsInARecoveryFile)
         const QStringList kept = test::DataFolderSandbox::files();
         ASSERT_EQ(kept.size(), 1);
         const QString recovery = test::DataFolderSandbox::folder() + QLatin1Char('/') + kept.first();
-        EXPECT_EQ(m_poster.messages(),
-                  (QStringList {msg::kSavingFile, msg::kFileError, msg::recordsRecovered(recovery)}));
+        QStringList messages = m_poster.messages();
+        ASSERT_EQ(messages.size(), 4);
+        EXPECT_TRUE(messages.takeAt(2).startsWith(msg::dataFileRefused(target, QString())));
+        EXPECT_EQ(messages, (QStringList {msg::kSavingFile, msg::kFileError, msg::recordsRecovered(recovery)}));
         EXPECT_EQ(readBytes(recovery), "A\r\nB\r\n");
     }
     EXPECT_EQ(dirEntries(), before) << "no temporary or backup file is left behind";
@@ -423,14 +428,97 @@ TEST_F(RecordFilesTest, FailedWriteLeavesTheOldFileIntactAndTheRecordsInTheList)
         EXPECT_EQ(readBytes(file), old);
         EXPECT_EQ(m_list.records(), records);
         // Every place for a recovery file meets the same limit, and the loss is told with its reason.
+        const QString why = msg::dataFileRefused(file, std::strerror(EFBIG));
         const QStringList expected = linked ? QStringList {msg::kSavingFile, msg::previousFileKept(file + ".bak"),
-                                                           msg::kFileError}
-                                            : QStringList {msg::kSavingFile, msg::kFileError};
+                                                           msg::kFileError, why}
+                                            : QStringList {msg::kSavingFile, msg::kFileError, why};
         EXPECT_EQ(poster.messages().mid(0, expected.size()), expected);
         EXPECT_EQ(poster.messages().mid(expected.size()).join(QLatin1Char('|')).section(QStringLiteral("; "), 0, 0),
                   msg::recordsLost(5000, test::DataFolderSandbox::folder() + ": " + std::strerror(EFBIG)));
     }
 }
+
+struct SafetyCase {
+    const char* name;
+    // Lays out the case beside a sticky "shared"; returns the data file, or nothing where only root could.
+    QString (*plant)(const QDir& dir, QFile& held);
+    bool accepted;     // before the port opens; an accepted file then fails only for want of disk space
+    const char* says;  // part of the lines posted when the records are not saved
+    QStringList after; // the folder afterwards, every file in it but the data file as planted
+};
+
+void PrintTo(const SafetyCase& c, std::ostream* os) { *os << c.name; }
+
+class FileSafetyTest : public RecordFilesTest, public ::testing::WithParamInterface<SafetyCase> {};
+
+TEST_P(FileSafetyTest, NoWriteThroughAnotherUsersNameAndNoRemovalOfWhatIsInUse)
+{
+    const SafetyCase& c = GetParam();
+    const QByteArray temporaryFolder = qgetenv("TMPDIR");
+    const QDir dir(m_dir.path());
+    dir.mkdir("shared");
+    ::chmod(QFile::encodeName(dir.filePath("shared")).constData(), 01777);
+    QFile held;
+    const QString target = c.plant(dir, held);
+    if (target.isEmpty())
+        GTEST_SKIP() << "only root can give a link to another user";
+    m_list.assign(QStringList(5000, QString(80, QLatin1Char('n'))));
+    test::RecordingPoster checked;
+    EXPECT_EQ(CheckReceiveFile(checked, target), c.accepted);
+    std::optional<FileSizeLimit> diskFull;
+    if (c.accepted && *c.says != '\0')
+        diskFull.emplace(64 * 1024);
+    EXPECT_EQ(SaveRecordsFile(m_poster, m_list, target).written, *c.says == '\0');
+    diskFull.reset();
+    qputenv("TMPDIR", temporaryFolder);
+    const QString said = m_poster.messages().join(QLatin1Char('\n'));
+    EXPECT_TRUE(said.contains(QString::fromUtf8(c.says))) << said.toStdString();
+    QStringList after;
+    for (QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        after.append(dir.relativeFilePath(it.next()));
+        EXPECT_TRUE(!it.fileInfo().isFile() || it.filePath() == target || readBytes(it.filePath()) == "old\r\n")
+            << after.last().toStdString();
+    }
+    after.sort();
+    EXPECT_EQ(after, c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileSafetyTest,
+    ::testing::Values(
+        SafetyCase {"HardLinkInASharedFolder",
+                    [](const QDir& dir, QFile&) {
+                        writeBytes(dir.filePath("victim.txt"), "old\r\n");
+                        ::link(QFile::encodeName(dir.filePath("victim.txt")).constData(),
+                               QFile::encodeName(dir.filePath("shared/data.txt")).constData());
+                        return dir.filePath("shared/data.txt");
+                    },
+                    false, "has 2 links and this one is in a shared folder",
+                    {"shared", "shared/data.txt", "victim.txt"}},
+        SafetyCase {"TemporariesOfAKilledSave",
+                    [](const QDir& dir, QFile& held) {
+                        for (const char* name : {".data.txt.x1Y2z3", ".data.txt.x1Y2z", ".other.txt.x1Y2z3"})
+                            writeBytes(dir.filePath(name), "old\r\n");
+                        held.setFileName(dir.filePath(".data.txt.h3L4d5"));
+                        if (held.open(QIODevice::WriteOnly) && held.write("old\r\n") == 5 && held.flush())
+                            ::flock(held.handle(), LOCK_EX);
+                        return dir.filePath("data.txt");
+                    },
+                    true, "", {".data.txt.h3L4d5", ".data.txt.x1Y2z", ".other.txt.x1Y2z3", "data.txt", "shared"}},
+        SafetyCase {"RecoveryFolderThroughAnotherUsersLink",
+                    [](const QDir& dir, QFile&) {
+                        dir.mkdir("theirs");
+                        const QByteArray link = QFile::encodeName(dir.filePath("shared/tmp"));
+                        if (::geteuid() != 0 || ::symlink("../theirs", link.constData()) != 0
+                            || ::lchown(link.constData(), 65534, 65534) != 0)
+                            return QString();
+                        qputenv("TMPDIR", link);
+                        return dir.filePath("data.txt");
+                    },
+                    true, "/shared/tmp: the symbolic link ", {"shared", "shared/tmp", "theirs"}}),
+    [](const ::testing::TestParamInfo<SafetyCase>& param) { return std::string(param.param.name); });
 
 TEST_F(RecordFilesTest, EveryByteValueRoundTripsThroughFiles)
 {

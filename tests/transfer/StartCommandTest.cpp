@@ -265,8 +265,10 @@ TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTa
     QFile recovery(DataFolderSandbox::folder() + QLatin1Char('/') + files.first());
     ASSERT_TRUE(recovery.open(QIODevice::ReadOnly));
     EXPECT_EQ(recovery.readAll(), QByteArray("A\r\nB\r\n"));
-    EXPECT_EQ(host.events.mid(host.events.size() - 3),
-              (QStringList {msg::kSavingFile, msg::kFileError, msg::recordsRecovered(recovery.fileName())}));
+    EXPECT_EQ(host.events.mid(host.events.size() - 4),
+              (QStringList {msg::kSavingFile, msg::kFileError,
+                            msg::dataFileRefused(request.file, dir.filePath(QStringLiteral("gone: No such file or directory"))),
+                            msg::recordsRecovered(recovery.fileName())}));
     expectEndedOn(msg::recordsRecovered(recovery.fileName()));
     EXPECT_EQ(result.recoveryFile, recovery.fileName());
 }
