@@ -455,7 +455,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         FoundCase {"CloseThatGaveUp",
                    [](PtyPort& port) {
-                       port.control.setCloseStall(std::chrono::milliseconds(100));
+                       port.control.setOutputStall(std::chrono::milliseconds(100));
                        port.control.setPortOpen(true);
                        port.control.setOutput(QString::fromLatin1(pattern(200000)));
                        EXPECT_EQ(failureOf([&] { CloseSerialPort(port.control); }).description(),
@@ -581,7 +581,7 @@ TEST(PortProcedures, SendPacedAddsNothingToAQueueThatDoesNotEmpty)
     MSCommI.setPortOpen(true);
     const QByteArray block = pattern(200000);
     MSCommI.setOutput(QString::fromLatin1(block));
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), 50));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), std::chrono::milliseconds(50)));
 
     QByteArray received;
     ASSERT_TRUE(waitFor([&] {
