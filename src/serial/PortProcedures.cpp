@@ -81,13 +81,15 @@ void CloseSerialPort(SerialControl& MSCommI)
     }
 }
 
-bool SendPaced(SerialControl& MSCommI, const QString& text, int stallMs, PortWaits* waits)
+bool SendPaced(SerialControl& MSCommI, const QString& text, std::optional<std::chrono::milliseconds> stall,
+               PortWaits* waits)
 {
     try {
         const qint16 length = checkedInt16(text.size());
+        const std::chrono::milliseconds characterStall = stall.value_or(MSCommI.outputStall());
         for (qint16 position = 0; position < length; ++position) {
             // The next character goes only once the last one has left.
-            const auto stallEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(stallMs);
+            const auto stallEnd = std::chrono::steady_clock::now() + characterStall;
             while (MSCommI.OutBufferCount() != 0) {
                 if (std::chrono::steady_clock::now() >= stallEnd)
                     return false;

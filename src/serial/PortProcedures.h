@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <chrono>
+#include <optional>
+
 namespace ql {
 
 // The texts of the window's settings controls, read afresh at every open.
@@ -39,14 +42,12 @@ void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls);
 // Closes the port if it is open; fails with PortStepFailed(PortStep::Close).
 void CloseSerialPort(SerialControl& MSCommI);
 
-// The longest SendPaced waits for the transmit queue to empty before one character.
-inline constexpr int kSendPacedStallMs = 3000;
-
 // Writes the text one character at a time, each after the transmit queue has
 // emptied, without yielding to the window system: polling without pause, or
-// blocking in `waits` when given. Reports nothing; returns true only when every
-// character of the text was handed to Output.
-bool SendPaced(SerialControl& MSCommI, const QString& text, int stallMs = kSendPacedStallMs,
+// blocking in `waits` when given. A character waits at most `stall` for the queue
+// (the port's outputStall() unless given). Reports nothing; returns true only
+// when every character of the text was handed to Output.
+bool SendPaced(SerialControl& MSCommI, const QString& text, std::optional<std::chrono::milliseconds> stall = {},
                PortWaits* waits = nullptr);
 
 } // namespace ql

@@ -67,6 +67,10 @@ public:
     // Whether the open port is one whose far end's reading nobody can see (a
     // pseudo-terminal), so that an empty output queue only means handed to the system.
     virtual bool deliveryUnseen() const { return false; }
+
+    // How long a wait for output (a send's, a close's) may see the open port take
+    // nothing before the device counts as stopped.
+    virtual std::chrono::milliseconds outputStall() const { return kOutputStall; }
 };
 
 } // namespace ql

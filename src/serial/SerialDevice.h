@@ -47,9 +47,6 @@ private:
 // beyond the standard library and the system, and every failure throws SerialError.
 class SerialDevice {
 public:
-    // How long a close waits while the device takes nothing of what is queued.
-    static constexpr std::chrono::milliseconds kDrainStall {3000};
-
     // Opens the device for this program alone, raw, with the given line settings.
     // A device that another process holds open is refused, as far as the system
     // lets this process see the others. Input that waited before the open is kept;
@@ -64,6 +61,9 @@ public:
     // A pseudo-terminal's far end reads at its own pace, unseen: its output queue
     // always reads empty, so "sent" can only mean handed to the system.
     bool isPseudoTerminal() const { return m_pseudoTerminal; }
+    // How long a wait for output may see this device take nothing before it counts
+    // as stopped: longer where the far end's reading is unseen.
+    std::chrono::milliseconds outputStall() const { return m_pseudoTerminal ? kUnseenOutputStall : kOutputStall; }
 
     // Applies new line settings at once; on refusal the old ones stay.
     void apply(const LineSettings& settings);
@@ -96,7 +96,8 @@ public:
     // exclusive use and lock. Fails when the device took nothing for `stall`, or
     // went away with output still queued; what was left is then discarded and the
     // device is closed all the same. Closing twice is harmless.
-    void close(std::chrono::milliseconds stall = kDrainStall);
+    void close(std::chrono::milliseconds stall);
+    void close() { close(outputStall()); }
 
 private:
     // What the open changed and the close gives back; its content is the platform's.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <optional>
 
 namespace ql {
 
@@ -49,7 +50,7 @@ struct SystemSerialControl::Impl {
     // Input asked to be discarded while closed goes at the next open; an open
     // that nobody asked to discard (the start-up probe) leaves it alone.
     bool discardInAtOpen = false;
-    std::chrono::milliseconds closeStall = SerialDevice::kDrainStall;
+    std::optional<std::chrono::milliseconds> outputStall;
     std::unique_ptr<SerialDevice> device;
 
     SerialDevice& requireOpen(const char* what)
@@ -147,9 +148,10 @@ bool SystemSerialControl::PortOpen() const
 void SystemSerialControl::setPortOpen(bool open)
 {
     if (m_impl->device) {
+        const std::chrono::milliseconds stall = outputStall();
         // Reset first: the port counts as closed even if the device was gone.
         const std::unique_ptr<SerialDevice> closing = std::move(m_impl->device);
-        onDevice([&] { closing->close(m_impl->closeStall); });
+        onDevice([&] { closing->close(stall); });
     }
     if (!open)
         return;
@@ -197,6 +199,13 @@ bool SystemSerialControl::deliveryUnseen() const
     return m_impl->device && m_impl->device->isPseudoTerminal();
 }
 
+std::chrono::milliseconds SystemSerialControl::outputStall() const
+{
+    if (m_impl->outputStall)
+        return *m_impl->outputStall;
+    return m_impl->device ? m_impl->device->outputStall() : kOutputStall;
+}
+
 const PortMap& SystemSerialControl::ports() const
 {
     return m_impl->ports;
@@ -217,9 +226,9 @@ QString SystemSerialControl::devicePath() const
     return m_impl->device ? QFile::decodeName(m_impl->device->path().c_str()) : QString();
 }
 
-void SystemSerialControl::setCloseStall(std::chrono::milliseconds stall)
+void SystemSerialControl::setOutputStall(std::chrono::milliseconds stall)
 {
-    m_impl->closeStall = stall;
+    m_impl->outputStall = stall;
 }
 
 } // namespace ql

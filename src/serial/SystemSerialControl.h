@@ -40,6 +40,7 @@ public:
     QString Input() override;
     PortReadiness readiness(PortEvent event) override;
     bool deliveryUnseen() const override;
+    std::chrono::milliseconds outputStall() const override;
 
     const PortMap& ports() const;
     void setPorts(PortMap ports);
@@ -51,9 +52,9 @@ public:
     // The device the open port uses, empty while closed.
     QString devicePath() const;
 
-    // How long a close waits while the device takes nothing of what is queued
-    // before it gives up and fails (SerialDevice::kDrainStall unless set).
-    void setCloseStall(std::chrono::milliseconds stall);
+    // Sets outputStall(), which is otherwise the open device's own; a close gives
+    // up after it too.
+    void setOutputStall(std::chrono::milliseconds stall);
 
 private:
     struct Impl;

@@ -37,7 +37,7 @@ void awaitAnswer(TransferHost& host, TransferPacing& pacing, SerialControl& MSCo
 
 void awaitEmptyTransmitQueue(TransferPacing& pacing, SerialControl& MSCommI)
 {
-    pacing.startWait(WaitKind::Drain);
+    pacing.startWait(WaitKind::Drain, MSCommI.outputStall());
     for (;;) {
         pacing.nextPass();
         if (pacing.waitExpired())
@@ -51,7 +51,7 @@ void sendRecord(TransferPacing& pacing, SerialControl& MSCommI, const QString& r
 {
     // Positions are 16-bit: a longer record cannot go out whole, so none of it goes.
     checkedInt16(record.size());
-    if (SendPaced(MSCommI, record, kSendPacedStallMs, pacing.characterWaits()))
+    if (SendPaced(MSCommI, record, MSCommI.outputStall(), pacing.characterWaits()))
         return;
     // A separator after a partial record would corrupt the device's data. A port
     // that failed or was closed reports its own reason on the next read.

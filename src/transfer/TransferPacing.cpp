@@ -1,6 +1,5 @@
 #include "transfer/TransferPacing.h"
 
-#include "serial/PortProcedures.h"
 #include "serial/SystemSerialControl.h"
 #include "transfer/TransferWaits.h"
 
@@ -9,7 +8,7 @@
 
 namespace ql {
 
-void TransferPacing::startWait(WaitKind kind)
+void TransferPacing::startWait(WaitKind kind, std::chrono::milliseconds drainStall)
 {
     m_kind = kind;
     m_start = now();
@@ -17,7 +16,7 @@ void TransferPacing::startWait(WaitKind kind)
     if (kind == WaitKind::Handshake && m_handshakeTimeout.count() > 0)
         m_deadline = m_start + m_handshakeTimeout;
     else if (kind == WaitKind::Drain)
-        m_deadline = m_start + std::chrono::milliseconds(kSendPacedStallMs);
+        m_deadline = m_start + drainStall;
 }
 
 bool TransferPacing::nextPass()

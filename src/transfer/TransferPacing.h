@@ -18,8 +18,8 @@ enum class WaitKind { Handshake, Drain, Record };
 
 // How the transfers spend the time of their waits between two looks at the port,
 // measured on a clock: a handshake shows a dot every 1.5 s and ends after its
-// time-out (none when zero), a drain ends after the longest SendPaced waits for a
-// character, a record wait never. The
+// time-out (none when zero), a drain after the port's output stall, a record wait
+// never. The
 // protocol is the same whichever front end runs it; only how a wait sleeps differs.
 class TransferPacing : public PortWaits {
 public:
@@ -31,7 +31,8 @@ public:
 
     // Before a run: no Abort is pending.
     void startRun() { m_aborted = false; }
-    void startWait(WaitKind kind);
+    // `drainStall` bounds a drain wait.
+    void startWait(WaitKind kind, std::chrono::milliseconds drainStall = kOutputStall);
     // Before each look at the port: sleeps until the port may have what the wait is
     // for, the next dot is due, the wait runs out or Abort. False when nobody is
     // left to end the wait.

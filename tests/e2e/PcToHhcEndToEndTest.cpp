@@ -2,6 +2,7 @@
 
 #include "eventlog/Messages.h"
 #include "hhcsim/DataFile.h"
+#include "serial/SystemSerialControl.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -131,10 +132,12 @@ TEST_F(TransferWindowTest, DeviceReadingAtLineSpeedGetsEverythingThoughPortClose
 
 TEST_F(TransferWindowTest, DeviceThatStopsReadingFailsTheSend)
 {
-    // Far more than the line holds is still to go when the device stops.
+    // Far more than the line holds is still to go when the device stops. Its
+    // pseudo-terminal hides minutes of reading; a shorter bound keeps the test quick.
     auto options = deviceOptions(hhcsim::Mode::Receive);
     options.faults.stopAfter = 10;
     startDevice(options);
+    static_cast<SystemSerialControl*>(window().serialControl())->setOutputStall(3s);
     const QString path = dataPath(QStringLiteral("send.txt"));
     writeFile(path, hhcsim::formatDataFile(numberedRecords(2000)));
     choosePcToHhc(path);

@@ -205,7 +205,7 @@ TEST(SendPaced, GivesUpQuietlyWhenTheQueueNeverEmpties)
     FakeSerialControl MSCommI;
     MSCommI.portOpen = true;
     MSCommI.drainPerPoll = 0;
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("xyz"), 20));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("xyz"), std::chrono::milliseconds(20)));
     EXPECT_EQ(MSCommI.written, QStringLiteral("x"));
 }
 

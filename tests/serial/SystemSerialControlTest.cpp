@@ -4,6 +4,7 @@
 #include "serial/SystemSerialControl.h"
 #include "support/PtyPair.h"
 #include "support/WaitFor.h"
+#include "transfer/TransferPacing.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -302,6 +304,41 @@ TEST(SystemSerialControl, CloseWaitsForASlowReader)
     EXPECT_EQ(received, block);
 }
 
+// Once a pseudo-terminal's queue is full it gives room back only in blocks, each
+// after the far end has read hundreds of characters: at 25 characters a second,
+// tens of seconds apart. A send and the close after it wait through them.
+TEST(SlowReader, OnAPseudoTerminalGetsAFewKilobytesInOrder)
+{
+    PtyPort port;
+    QByteArray expected;
+    while (port.control.OutBufferCount() == 0 && expected.size() < (1 << 20)) {
+        expected += static_cast<char>('a' + expected.size() % 26);
+        port.control.setOutput(QString(QLatin1Char(expected.back())));
+    }
+    ASSERT_NE(port.control.OutBufferCount(), 0) << "the queue took a megabyte";
+    const QByteArray text = pattern(2048);
+    expected += text + '$';
+    std::atomic<bool> closed {false};
+    QByteArray received;
+    std::thread reader([&] {
+        // One character at a time: the system must not read ahead for the reader.
+        for (auto due = std::chrono::steady_clock::now(); !closed;) {
+            std::this_thread::sleep_until(due += std::chrono::milliseconds(40));
+            char c = 0;
+            if (::read(port.pty.masterFd(), &c, 1) == 1)
+                received += c;
+        }
+        received += port.pty.read(static_cast<int>(expected.size() - received.size()));
+    });
+    BlockingPacing pacing(port.control, std::chrono::seconds(15), -1);
+    EXPECT_TRUE(SendPaced(port.control, QString::fromLatin1(text), {}, pacing.characterWaits()));
+    port.control.setOutput(QStringLiteral("$"));
+    EXPECT_NO_THROW(port.control.setPortOpen(false));
+    closed = true;
+    reader.join();
+    EXPECT_TRUE(received == expected) << received.size() << " of " << expected.size() << " in order";
+}
+
 TEST(SystemSerialControl, OpeningWhileOpenReopens)
 {
     PtyPort port;
@@ -455,7 +492,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         FoundCase {"CloseThatGaveUp",
                    [](PtyPort& port) {
-                       port.control.setCloseStall(std::chrono::milliseconds(100));
+                       port.control.setOutputStall(std::chrono::milliseconds(100));
                        port.control.setPortOpen(true);
                        port.control.setOutput(QString::fromLatin1(pattern(200000)));
                        EXPECT_EQ(failureOf([&] { CloseSerialPort(port.control); }).description(),
@@ -581,7 +618,7 @@ TEST(PortProcedures, SendPacedAddsNothingToAQueueThatDoesNotEmpty)
     MSCommI.setPortOpen(true);
     const QByteArray block = pattern(200000);
     MSCommI.setOutput(QString::fromLatin1(block));
-    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), 50));
+    EXPECT_FALSE(SendPaced(MSCommI, QStringLiteral("abc"), std::chrono::milliseconds(50)));
 
     QByteArray received;
     ASSERT_TRUE(waitFor([&] {
