@@ -58,7 +58,7 @@ void BlockingPacing::sleep(PortEvent event, Clock::time_point deadline)
 {
     if (!m_port.await(event, m_wakeHandle, deadline))
         return;
-    abort(m_wokenBy());
+    abort(m_wokenBy ? m_wokenBy() : msg::kPortClosedByAbort);
     forcePortClosed(m_port);
 }
 

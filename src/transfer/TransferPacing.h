@@ -69,11 +69,12 @@ private:
 };
 
 // The pacing of a program without a window: it sleeps on the port and a clock.
-// A readable wake handle acts as Abort: the port closes, and `wokenBy` tells why.
+// A readable wake handle acts as Abort: the port closes, and `wokenBy`, when
+// given, tells why.
 class BlockingPacing final : public TransferPacing {
 public:
     BlockingPacing(SystemSerialControl& port, std::chrono::milliseconds handshakeTimeout, qintptr wakeHandle,
-                   std::function<QString()> wokenBy);
+                   std::function<QString()> wokenBy = {});
 
 protected:
     void sleep(PortEvent event, Clock::time_point deadline) override;
