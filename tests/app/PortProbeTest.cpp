@@ -1,14 +1,18 @@
 #include "LoadedWindowFixture.h"
 #include "WindowContents.h"
 
+#include "app/PortProbe.h"
+#include "eventlog/Messages.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
 #include "support/PtyPair.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -119,6 +123,65 @@ TEST(PortProbe, ListsTheVirtualPortsThatOpenAndLeavesOutHeldAndMissingOnes)
     EXPECT_TRUE(freeToLock(free3.slavePath()));
     EXPECT_TRUE(freeToLock(free9.slavePath()));
 }
+
+const DeviceAccess kDialout {0, 20, 0660, QStringLiteral("root"), QStringLiteral("dialout")};
+const QString kDialoutOwnership = msg::deviceOwnership(QStringLiteral("root"), QStringLiteral("dialout"), 0660);
+
+struct GroupHintCase {
+    const char* name;
+    QList<std::optional<DeviceAccess>> devices; // refused, as /dev/ttyQ1 and on
+    QList<unsigned> groups;                      // of the process, whose user is 1000
+    QStringList expected;
+};
+
+void PrintTo(const GroupHintCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class GroupHint : public ::testing::TestWithParam<GroupHintCase> {};
+
+TEST_P(GroupHint, IsGivenOnlyWhereJoiningTheDevicesGroupLetsIn)
+{
+    const GroupHintCase& c = GetParam();
+    QList<SystemPort> ports;
+    for (qsizetype k = 1; k <= c.devices.size(); ++k)
+        ports.append({QStringLiteral("/dev/ttyQ%1").arg(k), {}});
+    const PortMap names = PortMap::fromRule(QProcessEnvironment(), ports);
+    FakeSerialControl serial;
+    serial.onCall = [&](const FakeSerialControl::Call& call) {
+        const std::optional<PortEntry> entry = names.entry(serial.commPort);
+        if (call.op == FakeSerialControl::Op::SetPortOpen && call.value == QLatin1String("true"))
+            throw Failure(entry ? EACCES : ENOENT, entry ? entry->systemName + QStringLiteral(": refused") : QString());
+    };
+    AccessLookup lookup;
+    lookup.device = [&](const QString& path) { return c.devices.value(path.right(1).toInt() - 1); };
+    lookup.process = [&] { return std::optional<ProcessIdentity>({1000, c.groups}); };
+    EXPECT_EQ(ProbePorts(serial, names, lookup).reasons, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, GroupHint,
+    ::testing::Values(
+        GroupHintCase {"NotInDialout", {kDialout, kDialout}, {1000, 24},
+                       {msg::portsPermissionDenied({QStringLiteral("/dev/ttyQ1"), QStringLiteral("/dev/ttyQ2")},
+                                                   QStringLiteral("dialout"))}},
+        GroupHintCase {"NamesTheOwningGroup", {DeviceAccess {0, 10, 0660, QStringLiteral("root"), QStringLiteral("uucp")}},
+                       {1000}, {msg::portsPermissionDenied({QStringLiteral("/dev/ttyQ1")}, QStringLiteral("uucp"))}},
+        GroupHintCase {"AlreadyInTheGroup", {kDialout}, {1000, 20},
+                       {msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"), kDialoutOwnership)}},
+        GroupHintCase {"TerminalGroupCannotRead", {DeviceAccess {0, 5, 0620, QStringLiteral("root"), QStringLiteral("tty")}},
+                       {1000},
+                       {msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"),
+                                         msg::deviceOwnership(QStringLiteral("root"), QStringLiteral("tty"), 0620))}},
+        GroupHintCase {"OwnerGoesByTheOwnerBits", {DeviceAccess {1000, 20, 0060, QStringLiteral("op"), QStringLiteral("dialout")}},
+                       {1000},
+                       {msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"),
+                                         msg::deviceOwnership(QStringLiteral("op"), QStringLiteral("dialout"), 0060))}},
+        GroupHintCase {"NothingKnownAndOneToJoin", {std::nullopt, kDialout}, {1000},
+                       {msg::portsPermissionDenied({QStringLiteral("/dev/ttyQ2")}, QStringLiteral("dialout")),
+                        msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"), {})}}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 } // namespace
 } // namespace ql::test
