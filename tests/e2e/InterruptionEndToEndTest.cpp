@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,46 @@ INSTANTIATE_TEST_SUITE_P(Ways, CloseDuringReception,
                                            Interruption {"HUP", SIGHUP, {}},
                                            Interruption {"CtrlQ", 0, frmMainWin::kCloseKeys.at(0)},
                                            Interruption {"AltF4", 0, frmMainWin::kCloseKeys.at(1)}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+struct QuitRoad {
+    const char* name;
+    void (*ask)();
+};
+
+void PrintTo(const QuitRoad& road, std::ostream* out)
+{
+    *out << road.name;
+}
+
+class QuitDuringReception : public TransferWindowTest, public ::testing::WithParamInterface<QuitRoad> {};
+
+// The application asked to quit (Windows asks at session end): quit() closes the
+// window first, exit() makes every event loop return at once, so that no wait
+// sleeps. Either way the reception ends as Abort does and the program ends. The
+// device is paced, so a run that went on would end complete instead.
+TEST_P(QuitDuringReception, KeepsWhatArrivedAndEndsTheProgram)
+{
+    auto options = deviceOptions(hhcsim::Mode::Send, numberedRecords(12));
+    options.faults.baud = 2400;
+    startDevice(options);
+    const QString path = dataPath(QStringLiteral("received.txt"));
+    chooseHhcToPc(path);
+
+    whileRunning([this] { return status() == QLatin1String("3"); }, GetParam().ask);
+    QTimer::singleShot(0, &window(), [this] { QTest::mouseClick(control("PicStart"), Qt::LeftButton); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+
+    EXPECT_FALSE(window().isRunning());
+    EXPECT_FALSE(events().contains(msg::kReceptionCompleted));
+    EXPECT_GE(records().size(), 3);
+    EXPECT_EQ(readFile(path), hhcsim::formatDataFile(records()));
+    EXPECT_FALSE(window().serialControl()->PortOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, QuitDuringReception,
+                         ::testing::Values(QuitRoad {"Quit", &QCoreApplication::quit},
+                                           QuitRoad {"Exit", [] { QCoreApplication::exit(0); }}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
