@@ -34,9 +34,11 @@ QStringList permissionReasons(const QList<Refusal>& denied, const AccessLookup& 
         const std::optional<DeviceAccess> device = lookup.device(refusal.device);
         if (device && process && joiningGroupAdmits(*device, *process))
             joins[device->groupName].append(refusal.device);
+        else if (device)
+            others.append(msg::portRefused(refusal.why,
+                                           msg::deviceOwnership(device->ownerName, device->groupName, device->mode)));
         else
-            others.append(msg::portRefused(
-                refusal.why, device ? msg::deviceOwnership(device->ownerName, device->groupName, device->mode) : QString()));
+            others.append(msg::portRefused(refusal.why, {}));
     }
     QStringList reasons;
     for (auto group = joins.cbegin(); group != joins.cend(); ++group)

@@ -124,8 +124,8 @@ TEST(PortProbe, ListsTheVirtualPortsThatOpenAndLeavesOutHeldAndMissingOnes)
     EXPECT_TRUE(freeToLock(free9.slavePath()));
 }
 
-const DeviceAccess kDialout {0, 20, 0660, QStringLiteral("root"), QStringLiteral("dialout")};
-const QString kDialoutOwnership = msg::deviceOwnership(QStringLiteral("root"), QStringLiteral("dialout"), 0660);
+const DeviceAccess kDialout {0, 20, 0660, "root", "dialout"};
+const QString kRefused = QStringLiteral("/dev/ttyQ1: refused");
 
 struct GroupHintCase {
     const char* name;
@@ -164,23 +164,17 @@ INSTANTIATE_TEST_SUITE_P(
     Refusals, GroupHint,
     ::testing::Values(
         GroupHintCase {"NotInDialout", {kDialout, kDialout}, {1000, 24},
-                       {msg::portsPermissionDenied({QStringLiteral("/dev/ttyQ1"), QStringLiteral("/dev/ttyQ2")},
-                                                   QStringLiteral("dialout"))}},
-        GroupHintCase {"NamesTheOwningGroup", {DeviceAccess {0, 10, 0660, QStringLiteral("root"), QStringLiteral("uucp")}},
-                       {1000}, {msg::portsPermissionDenied({QStringLiteral("/dev/ttyQ1")}, QStringLiteral("uucp"))}},
+                       {msg::portsPermissionDenied({"/dev/ttyQ1", "/dev/ttyQ2"}, "dialout")}},
+        GroupHintCase {"NamesTheOwningGroup", {DeviceAccess {0, 10, 0660, "root", "uucp"}}, {1000},
+                       {msg::portsPermissionDenied({"/dev/ttyQ1"}, "uucp")}},
         GroupHintCase {"AlreadyInTheGroup", {kDialout}, {1000, 20},
-                       {msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"), kDialoutOwnership)}},
-        GroupHintCase {"TerminalGroupCannotRead", {DeviceAccess {0, 5, 0620, QStringLiteral("root"), QStringLiteral("tty")}},
-                       {1000},
-                       {msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"),
-                                         msg::deviceOwnership(QStringLiteral("root"), QStringLiteral("tty"), 0620))}},
-        GroupHintCase {"OwnerGoesByTheOwnerBits", {DeviceAccess {1000, 20, 0060, QStringLiteral("op"), QStringLiteral("dialout")}},
-                       {1000},
-                       {msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"),
-                                         msg::deviceOwnership(QStringLiteral("op"), QStringLiteral("dialout"), 0060))}},
+                       {msg::portRefused(kRefused, msg::deviceOwnership("root", "dialout", 0660))}},
+        GroupHintCase {"TerminalGroupCannotRead", {DeviceAccess {0, 5, 0620, "root", "tty"}}, {1000},
+                       {msg::portRefused(kRefused, msg::deviceOwnership("root", "tty", 0620))}},
+        GroupHintCase {"OwnerGoesByTheOwnerBits", {DeviceAccess {1000, 20, 0060, "op", "dialout"}}, {1000},
+                       {msg::portRefused(kRefused, msg::deviceOwnership("op", "dialout", 0060))}},
         GroupHintCase {"NothingKnownAndOneToJoin", {std::nullopt, kDialout}, {1000},
-                       {msg::portsPermissionDenied({QStringLiteral("/dev/ttyQ2")}, QStringLiteral("dialout")),
-                        msg::portRefused(QStringLiteral("/dev/ttyQ1: refused"), {})}}),
+                       {msg::portsPermissionDenied({"/dev/ttyQ2"}, "dialout"), msg::portRefused(kRefused, {})}}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 } // namespace
