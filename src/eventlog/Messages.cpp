@@ -51,7 +51,8 @@ QString portRefused(const QString& why, const QString& access)
 
 QString deviceOwnership(const QString& owner, const QString& group, unsigned mode)
 {
-    return QStringLiteral("owner %1, group %2, mode %3").arg(owner, group).arg(mode, 4, 8, QLatin1Char('0'));
+    return QStringLiteral("owner %1, group %2, mode %3")
+        .arg(owner, group, QString::number(mode, 8).rightJustified(4, QLatin1Char('0')));
 }
 
 QString portsInUse(const QStringList& devices)

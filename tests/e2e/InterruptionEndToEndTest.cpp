@@ -58,8 +58,8 @@ INSTANTIATE_TEST_SUITE_P(Presses, AbortRightAfterStart,
 
 struct Interruption {
     const char* name;
-    int signal;       // raised, or
-    QKeySequence key; // pressed on the window
+    void (*act)(QWidget& window);
+    bool closes; // the window as well as the run
 };
 
 void PrintTo(const Interruption& interruption, std::ostream* out)
@@ -67,87 +67,48 @@ void PrintTo(const Interruption& interruption, std::ostream* out)
     *out << interruption.name;
 }
 
-class CloseDuringReception : public TransferWindowTest, public ::testing::WithParamInterface<Interruption> {};
+class InterruptedReception : public TransferWindowTest, public ::testing::WithParamInterface<Interruption> {};
 
-// Logout, shutdown, Ctrl+C in the terminal and the close keys end a reception as
-// Abort does, then close the window.
-TEST_P(CloseDuringReception, KeepsWhatArrivedAndClosesTheWindow)
+// Logout, shutdown, Ctrl+C in the terminal, the close keys and the application
+// quitting (Windows asks at session end) end a reception as Abort does, and the
+// program ends. exit() makes every event loop return at once, so no wait sleeps.
+// The device is paced: a run that went on would end complete instead.
+TEST_P(InterruptedReception, KeepsWhatArrivedAndEndsTheProgram)
 {
     TerminationSignals::install();
     QObject watch;
     closeWindowsOnTerminationSignal(watch);
-    const QByteArrayList sent = numberedRecords(8);
-    auto options = deviceOptions(hhcsim::Mode::Send, sent);
-    options.faults.stopAfter = 3;
-    startDevice(options);
-    const QString path = dataPath(QStringLiteral("received.txt"));
-    chooseHhcToPc(path);
-
-    whileRunning([this] { return status() == QLatin1String("3"); },
-                 [this] {
-                     if (GetParam().signal != 0)
-                         std::raise(GetParam().signal);
-                     else
-                         QTest::keySequence(&window(), GetParam().key);
-                 });
-    QTest::mouseClick(control("PicStart"), Qt::LeftButton);
-
-    const QByteArrayList kept = sent.mid(0, 3);
-    EXPECT_EQ(records(), kept);
-    EXPECT_EQ(readFile(path), hhcsim::formatDataFile(kept));
-    const QStringList log = events();
-    ASSERT_GE(log.size(), 2);
-    EXPECT_EQ(log.mid(log.size() - 2), (QStringList {msg::kSavingFile, msg::writtenRecords(3)}));
-    EXPECT_FALSE(window().serialControl()->PortOpen());
-    EXPECT_FALSE(window().isVisible());
-}
-
-INSTANTIATE_TEST_SUITE_P(Ways, CloseDuringReception,
-                         ::testing::Values(Interruption {"TERM", SIGTERM, {}}, Interruption {"INT", SIGINT, {}},
-                                           Interruption {"HUP", SIGHUP, {}},
-                                           Interruption {"CtrlQ", 0, frmMainWin::kCloseKeys.at(0)},
-                                           Interruption {"AltF4", 0, frmMainWin::kCloseKeys.at(1)}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-struct QuitRoad {
-    const char* name;
-    void (*ask)();
-};
-
-void PrintTo(const QuitRoad& road, std::ostream* out)
-{
-    *out << road.name;
-}
-
-class QuitDuringReception : public TransferWindowTest, public ::testing::WithParamInterface<QuitRoad> {};
-
-// The application asked to quit (Windows asks at session end): quit() closes the
-// window first, exit() makes every event loop return at once, so that no wait
-// sleeps. Either way the reception ends as Abort does and the program ends. The
-// device is paced, so a run that went on would end complete instead.
-TEST_P(QuitDuringReception, KeepsWhatArrivedAndEndsTheProgram)
-{
     auto options = deviceOptions(hhcsim::Mode::Send, numberedRecords(12));
     options.faults.baud = 2400;
     startDevice(options);
     const QString path = dataPath(QStringLiteral("received.txt"));
     chooseHhcToPc(path);
 
-    whileRunning([this] { return status() == QLatin1String("3"); }, GetParam().ask);
+    whileRunning([this] { return status() == QLatin1String("3"); }, [this] { GetParam().act(window()); });
     QTimer::singleShot(0, &window(), [this] { QTest::mouseClick(control("PicStart"), Qt::LeftButton); });
+    QTimer::singleShot(std::chrono::seconds(20), &window(), [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
 
-    EXPECT_FALSE(window().isRunning());
-    EXPECT_FALSE(events().contains(msg::kReceptionCompleted));
+    const QStringList log = events();
+    EXPECT_FALSE(log.contains(msg::kReceptionCompleted));
     EXPECT_GE(records().size(), 3);
     EXPECT_EQ(readFile(path), hhcsim::formatDataFile(records()));
+    EXPECT_EQ(log.mid(log.size() - 2), (QStringList {msg::kSavingFile, msg::writtenRecords(records().size())}));
     EXPECT_FALSE(window().serialControl()->PortOpen());
+    EXPECT_EQ(window().isVisible(), !GetParam().closes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, QuitDuringReception,
-                         ::testing::Values(QuitRoad {"Quit", &QCoreApplication::quit},
-                                           QuitRoad {"Exit", [] { QCoreApplication::exit(0); }}),
-                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Ways, InterruptedReception,
+    ::testing::Values(
+        Interruption {"TERM", [](QWidget&) { std::raise(SIGTERM); }, true},
+        Interruption {"INT", [](QWidget&) { std::raise(SIGINT); }, true},
+        Interruption {"HUP", [](QWidget&) { std::raise(SIGHUP); }, true},
+        Interruption {"CtrlQ", [](QWidget& w) { QTest::keySequence(&w, frmMainWin::kCloseKeys[0]); }, true},
+        Interruption {"AltF4", [](QWidget& w) { QTest::keySequence(&w, frmMainWin::kCloseKeys[1]); }, true},
+        Interruption {"Quit", [](QWidget&) { QCoreApplication::quit(); }, true},
+        Interruption {"Exit", [](QWidget&) { QCoreApplication::exit(0); }, false}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace ql::test

@@ -123,17 +123,14 @@ void TransferWindowTest::whileRunning(std::function<bool()> due, std::function<v
     auto* timer = new QTimer(m_window.get());
     auto elapsed = std::make_shared<QElapsedTimer>();
     elapsed->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, elapsed, acted = false, due = std::move(due),
-                                                      action = std::move(action)]() mutable {
-        if (acted && !m_window->isRunning()) {
-            timer->deleteLater();
-        } else if (!acted && due()) {
-            acted = true;
+    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, elapsed, due = std::move(due),
+                                                      action = std::move(action)] {
+        if (due()) {
+            timer->stop();
             action();
         } else if (elapsed->elapsed() > kRunBoundMs) {
-            timer->deleteLater();
-            ADD_FAILURE() << (acted ? "the run went on after the action; aborted"
-                                    : "the run never got to the point of the action; aborted");
+            timer->stop();
+            ADD_FAILURE() << "the run never got to the point of the action; aborted";
             abort();
         }
     });

@@ -50,8 +50,7 @@ protected:
     // Clicks Abort, which only a running Start command shows.
     void abort();
     // Runs `action` once, from inside the running transfer's waits, as soon as
-    // `due` holds; the bound keeps a reception that never gets there, or that the
-    // action does not end, from hanging.
+    // `due` holds; the bound keeps a reception that never gets there from hanging.
     void whileRunning(std::function<bool()> due, std::function<void()> action);
 
     QStringList events() const;
