@@ -4,7 +4,7 @@
 #include "eventlog/Messages.h"
 #include "serial/SerialControl.h"
 
-#include <QStringList>
+#include <QMap>
 
 #include <cerrno>
 
@@ -18,12 +18,49 @@ QString deviceName(const PortMap& names, qint16 number)
     return entry ? entry->systemName : QStringLiteral("port %1").arg(number);
 }
 
+struct Refusal {
+    QString device;
+    QString why; // the system's reason
+};
+
+// The join hint for each group that would let the process in, then each other
+// refusal with its reason and who may open the device.
+QStringList permissionReasons(const QList<Refusal>& denied, const AccessLookup& lookup)
+{
+    const std::optional<ProcessIdentity> process = lookup.process();
+    QMap<QString, QStringList> joins;
+    QStringList others;
+    for (const Refusal& refusal : denied) {
+        const std::optional<DeviceAccess> device = lookup.device(refusal.device);
+        if (device && process && joiningGroupAdmits(*device, *process))
+            joins[device->groupName].append(refusal.device);
+        else if (device)
+            others.append(msg::portRefused(refusal.why,
+                                           msg::deviceOwnership(device->ownerName, device->groupName, device->mode)));
+        else
+            others.append(msg::portRefused(refusal.why, {}));
+    }
+    QStringList reasons;
+    for (auto group = joins.cbegin(); group != joins.cend(); ++group)
+        reasons.append(msg::portsPermissionDenied(group.value(), group.key()));
+    return reasons + others;
+}
+
 } // namespace
 
-PortProbeResult ProbePorts(SerialControl& control, const PortMap& names)
+bool joiningGroupAdmits(const DeviceAccess& device, const ProcessIdentity& process)
+{
+    constexpr unsigned kGroupReadWrite = 060;
+    constexpr unsigned kOthersReadWrite = 006;
+    // The owner's bits decide for the owner, and a device open to all needs no group.
+    return process.user != device.owner && (device.mode & kGroupReadWrite) == kGroupReadWrite
+        && (device.mode & kOthersReadWrite) != kOthersReadWrite && !process.groups.contains(device.group);
+}
+
+PortProbeResult ProbePorts(SerialControl& control, const PortMap& names, const AccessLookup& access)
 {
     PortProbeResult result;
-    QStringList denied;
+    QList<Refusal> denied;
     QStringList busy;
     for (qint16 number = PortMap::kFirstPort; number <= PortMap::kLastPort; ++number) {
         bool opened = false;
@@ -33,7 +70,7 @@ PortProbeResult ProbePorts(SerialControl& control, const PortMap& names)
             opened = control.PortOpen();
         } catch (const Failure& failure) {
             if (failure.number() == EACCES || failure.number() == EPERM)
-                denied.append(deviceName(names, number));
+                denied.append({deviceName(names, number), failure.description()});
             else if (failure.number() == EBUSY)
                 busy.append(deviceName(names, number));
             continue;
@@ -58,11 +95,11 @@ PortProbeResult ProbePorts(SerialControl& control, const PortMap& names)
     if (!result.opened.isEmpty())
         return result;
     if (!denied.isEmpty())
-        result.reason = msg::portsPermissionDenied(denied);
+        result.reasons = permissionReasons(denied, access);
     else if (!busy.isEmpty())
-        result.reason = msg::portsInUse(busy);
+        result.reasons = QStringList {msg::portsInUse(busy)};
     else
-        result.reason = msg::kNoSerialDevice;
+        result.reasons = QStringList {msg::kNoSerialDevice};
     return result;
 }
 

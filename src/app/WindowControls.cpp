@@ -51,9 +51,9 @@ protected:
 
 void LeftClick::press(const QMouseEvent& event)
 {
-    // The second press of a double click is no new click: on the Start/Abort spot
-    // it would abort the run just begun, or begin a run just aborted.
-    if (event.button() == Qt::LeftButton && event.type() != QEvent::MouseButtonDblClick)
+    // The second press of a double click is no new click unless the control takes
+    // it as one: on the Start/Abort spot it would begin a run just aborted.
+    if (event.button() == Qt::LeftButton && (m_secondPressClicks || event.type() != QEvent::MouseButtonDblClick))
         m_pressed = true;
 }
 

@@ -17,11 +17,14 @@ namespace ql {
 class LeftClick {
 public:
     void press(const QMouseEvent& event);
+    // Whether the second press of a double click begins a click too.
+    void setSecondPressClicks(bool clicks) { m_secondPressClicks = clicks; }
     // True when this release completes a click on the widget.
     bool release(const QWidget& widget, const QMouseEvent& event);
 
 private:
     bool m_pressed = false;
+    bool m_secondPressClicks = false;
 };
 
 // A label or image whose click the window handles.
@@ -57,6 +60,9 @@ public:
     // controls it holds; while one of them has the focus, a wider line in the
     // highlight colour.
     void showBorderLine();
+
+    // Whether the second press of a double click is a click of its own.
+    void setSecondPressClicks(bool clicks) { m_click.setSecondPressClicks(clicks); }
 
 signals:
     void clicked();

@@ -2,6 +2,7 @@
 
 #include "app/PortNotifier.h"
 #include "serial/SerialControl.h"
+#include "transfer/TransferWaits.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -58,12 +59,18 @@ void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
     m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(timed));
     QEventLoop loop;
     m_loop = &loop;
-    loop.exec();
+    const int ended = loop.exec();
     m_loop = nullptr;
     m_timer.stop();
     if (watched)
         watched->setEnabled(false);
     afterEvents();
+    // The application is quitting: every event loop returns at once from now on, so
+    // no wait would sleep again and a reception would spin for ever.
+    if (ended < 0) {
+        abort();
+        forcePortClosed(m_port);
+    }
 }
 
 PortNotifier& WindowPacing::notifier(std::unique_ptr<PortNotifier>& slot, std::intptr_t handle, PortEvent event)

@@ -13,6 +13,7 @@
 #include "app/frmHelpAbout.h"
 #include "records/RecordList.h"
 #include "serial/SystemSerialControl.h"
+#include "transfer/TransferWaits.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -166,10 +167,10 @@ void frmMainWin::closeEvent(QCloseEvent* event)
         event->ignore();
         m_closePending = true;
         m_pacing->abort();
-        releasePort();
+        forcePortClosed(*MSCommI);
         return;
     }
-    releasePort();
+    forcePortClosed(*MSCommI);
     QWidget::closeEvent(event);
 }
 

@@ -141,8 +141,6 @@ private:
     void reprobePorts();
     void showPortDevice();
     void cmbPort_Change();
-    // Closes the port if it is open; a failure changes nothing.
-    void releasePort() noexcept;
 
     // Draws the pictures and the hand pointer at the screen's device pixel ratio,
     // when that has changed.

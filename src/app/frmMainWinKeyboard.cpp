@@ -72,14 +72,15 @@ const QList<QKeySequence> frmMainWin::kCloseKeys {QKeySequence(Qt::CTRL | Qt::Ke
                                                   QKeySequence(Qt::ALT | Qt::Key_F4)};
 
 // Each command's keys belong to the control that clicks for it, so they act only
-// while that control is shown and enabled: Start and Close not during a run,
-// Abort only during one.
+// while that control is shown and enabled: Start not during a run, Abort only
+// during one. Close's keys belong to the window: during a run they close it as the
+// window's own close does then, by Abort.
 void frmMainWin::createShortcuts()
 {
     const auto bind = [this](QWidget* control, const QList<QKeySequence>& keys, const QString& what,
-                             auto action) {
+                             auto action, QWidget* owner = nullptr) {
         for (const QKeySequence& key : keys) {
-            auto* shortcut = new QShortcut(key, control);
+            auto* shortcut = new QShortcut(key, owner ? owner : control);
             shortcut->setContext(Qt::WindowShortcut);
             connect(shortcut, &QShortcut::activated, this, action);
         }
@@ -90,7 +91,7 @@ void frmMainWin::createShortcuts()
     bind(PicAbort, kAbortKeys, QStringLiteral("Abort"), &frmMainWin::PicAbort_Click);
     bind(cmdBrowse, kBrowseKeys, QStringLiteral("Choose the data file"), &frmMainWin::cmdBrowse_Click);
     bind(PicHelp, kHelpKeys, QStringLiteral("About"), &frmMainWin::PicHelp_Click);
-    bind(PicClose, kCloseKeys, QStringLiteral("Close"), &frmMainWin::PicClose_Click);
+    bind(PicClose, kCloseKeys, QStringLiteral("Close"), &frmMainWin::PicClose_Click, this);
     // The image in front is the one a click reaches.
     bind(fmProcesses, kViewKeys, QString(), [this] {
         if (ImgViewFile->isVisible())

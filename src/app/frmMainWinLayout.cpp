@@ -142,6 +142,8 @@ void frmMainWin::createControls()
 {
     PicAbort = named(new PictureBox(this), "PicAbort", twipsRect(9600, 5520, 285, 285));
     PicAbort->hide();
+    // An Abort is an Abort however soon after Start it comes.
+    PicAbort->setSecondPressClicks(true);
     PicStart = named(new PictureBox(this), "PicStart", twipsRect(9600, 5520, 285, 285));
     PicClose = named(new PictureBox(this), "PicClose", twipsRect(9840, 240, 285, 285));
     connect(PicClose, &PictureBox::clicked, this, &frmMainWin::PicClose_Click);

@@ -25,8 +25,8 @@ void frmMainWin::probePorts()
     if (cmbPort->count() > 0)
         cmbPort->setCurrentIndex(0);
     showPortDevice();
-    if (!found.reason.isEmpty())
-        postMessage(found.reason);
+    for (const QString& reason : found.reasons)
+        postMessage(reason);
 }
 
 void frmMainWin::reprobePorts()

@@ -5,6 +5,7 @@
 #include "app/WindowControls.h"
 #include "app/WindowPacing.h"
 #include "records/RecordList.h"
+#include "transfer/TransferWaits.h"
 #include "transfer/Transfers.h"
 
 #include <QComboBox>
@@ -116,20 +117,7 @@ void frmMainWin::PicAbort_Click()
 {
     if (m_running)
         m_pacing->abort();
-    releasePort();
-}
-
-void frmMainWin::releasePort() noexcept
-{
-    try {
-        if (MSCommI->PortOpen()) {
-            // Abort: what is still queued may go, the run ends as a failure anyway.
-            MSCommI->setOutBufferCount(0);
-            MSCommI->setPortOpen(false);
-        }
-    } catch (...) {
-        // Nothing more to do: a port that will not close is closed by the next open.
-    }
+    forcePortClosed(*MSCommI);
 }
 
 } // namespace ql

@@ -47,10 +47,22 @@ QString portDevice(int number, const QString& device)
     return QStringLiteral("Com port ") + QString::number(number) + QStringLiteral(" is ") + device;
 }
 
-QString portsPermissionDenied(const QStringList& devices)
+QString portsPermissionDenied(const QStringList& devices, const QString& group)
 {
-    return QStringLiteral("Permission denied on ") + devices.join(QStringLiteral(", "))
-        + QStringLiteral(": join the dialout group (sudo usermod -aG dialout $USER), then log out and back in . . .");
+    return QStringLiteral("Permission denied on %1: join the %2 group (sudo usermod -aG %2 $USER), then log out and "
+                          "back in . . .")
+        .arg(devices.join(QStringLiteral(", ")), group);
+}
+
+QString portRefused(const QString& why, const QString& access)
+{
+    return access.isEmpty() ? why + QStringLiteral(" . . .") : QStringLiteral("%1 (%2) . . .").arg(why, access);
+}
+
+QString deviceOwnership(const QString& owner, const QString& group, unsigned mode)
+{
+    return QStringLiteral("owner %1, group %2, mode %3")
+        .arg(owner, group, QString::number(mode, 8).rightJustified(4, QLatin1Char('0')));
 }
 
 QString portsInUse(const QStringList& devices)

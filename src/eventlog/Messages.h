@@ -89,8 +89,13 @@ inline const QString kVirtualPortDelivery =
 // "Com port " N " is " followed by the device path and what the system says of it.
 QString portDevice(int number, const QString& device);
 inline const QString kNoSerialDevice = QStringLiteral("No serial device is present . . .");
-// The devices refused, then how to be let in.
-QString portsPermissionDenied(const QStringList& devices);
+// The devices refused, then how to be let in: joining `group`, which owns them.
+QString portsPermissionDenied(const QStringList& devices, const QString& group);
+// A device refused where joining a group would not help: the system's reason, then
+// who may open the device (deviceOwnership) when that is known.
+QString portRefused(const QString& why, const QString& access);
+// "owner NAME, group NAME, mode 0660"
+QString deviceOwnership(const QString& owner, const QString& group, unsigned mode);
 // The devices another program holds open.
 QString portsInUse(const QStringList& devices);
 

@@ -174,14 +174,12 @@ INSTANTIATE_TEST_SUITE_P(
     Causes, ProbeMessage,
     ::testing::Values(
         ProbeCase {"NoDevice", {}, msg::kNoSerialDevice},
-        ProbeCase {"PermissionDenied",
-                   {{QStringLiteral("/dev/ttyUSB0"), EACCES}, {QStringLiteral("/dev/ttyS0"), EACCES}},
-                   msg::portsPermissionDenied({QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB0")})},
         ProbeCase {"InUse", {{QStringLiteral("/dev/ttyUSB0"), EBUSY}},
                    msg::portsInUse({QStringLiteral("/dev/ttyUSB0")})},
+        // A device file that is not there has no group to join.
         ProbeCase {"DeniedBeforeInUse",
-                   {{QStringLiteral("/dev/ttyUSB0"), EBUSY}, {QStringLiteral("/dev/ttyUSB1"), EPERM}},
-                   msg::portsPermissionDenied({QStringLiteral("/dev/ttyUSB1")})},
+                   {{QStringLiteral("/dev/ttyUSB0"), EBUSY}, {QStringLiteral("/nonexistent/ttyUSB1"), EPERM}},
+                   msg::portRefused(QStringLiteral("refused"), {})},
         ProbeCase {"OneOpens", {{QStringLiteral("/dev/ttyUSB0"), EACCES}, {QStringLiteral("/dev/ttyUSB1"), 0}}, {}}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 

@@ -1,14 +1,18 @@
 #include "LoadedWindowFixture.h"
 #include "WindowContents.h"
 
+#include "app/PortProbe.h"
+#include "eventlog/Messages.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
 #include "support/PtyPair.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -118,6 +122,41 @@ TEST(PortProbe, ListsTheVirtualPortsThatOpenAndLeavesOutHeldAndMissingOnes)
     EXPECT_FALSE(serial.PortOpen());
     EXPECT_TRUE(freeToLock(free3.slavePath()));
     EXPECT_TRUE(freeToLock(free9.slavePath()));
+}
+
+TEST(GroupHint, IsGivenOnlyWhereJoiningTheDevicesGroupLetsIn)
+{
+    struct Case {
+        DeviceAccess device;
+        QList<unsigned> groups; // of the process, whose user is 1000
+        bool hint;
+    };
+    for (const Case& c : {Case {{0, 20, 0660, {}, {}}, {1000, 24}, true}, // root:dialout, user outside
+                          Case {{0, 20, 0660, {}, {}}, {1000, 20}, false}, // already in it
+                          Case {{0, 5, 0620, {}, {}}, {1000}, false},      // root:tty, group cannot read
+                          Case {{1000, 20, 0060, {}, {}}, {1000}, false},  // the owner goes by the owner bits
+                          Case {{0, 20, 0666, {}, {}}, {1000}, false}})    // open to all
+        EXPECT_EQ(joiningGroupAdmits(c.device, {1000, c.groups}), c.hint) << c.device.owner << ' ' << c.device.mode;
+}
+
+TEST(GroupHint, NamesTheOwningGroupAndGivesEveryOtherRefusalItsReason)
+{
+    const PortMap names = PortMap::fromRule(QProcessEnvironment(), {{"/dev/ttyQ1", {}}, {"/dev/ttyQ2", {}}});
+    FakeSerialControl serial;
+    serial.onCall = [&](const FakeSerialControl::Call& call) {
+        if (call.op == FakeSerialControl::Op::SetPortOpen && call.value == QLatin1String("true"))
+            throw Failure(names.entry(serial.commPort) ? EACCES : ENOENT,
+                          QStringLiteral("refused %1").arg(serial.commPort));
+    };
+    AccessLookup lookup;
+    lookup.device = [](const QString& path) {
+        return std::optional(path.endsWith(QLatin1Char('1')) ? DeviceAccess {0, 10, 0660, "root", "uucp"}
+                                                             : DeviceAccess {0, 5, 0620, "root", "tty"});
+    };
+    lookup.process = [] { return std::optional<ProcessIdentity>({1000, {1000}}); };
+    EXPECT_EQ(ProbePorts(serial, names, lookup).reasons,
+              (QStringList {msg::portsPermissionDenied({"/dev/ttyQ1"}, "uucp"),
+                            msg::portRefused("refused 2", msg::deviceOwnership("root", "tty", 0620))}));
 }
 
 } // namespace

@@ -7,8 +7,10 @@
 #include "support/WaitFor.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -17,8 +19,6 @@
 namespace ql::test {
 namespace {
 
-using Kind = hhcsim::DeviceEvent::Kind;
-
 void postMouse(QWidget* widget, QEvent::Type type, Qt::MouseButtons held)
 {
     const QPointF spot = QRectF(widget->rect()).center();
@@ -26,65 +26,91 @@ void postMouse(QWidget* widget, QEvent::Type type, Qt::MouseButtons held)
                                                         Qt::NoModifier));
 }
 
+class AbortRightAfterStart : public TransferWindowTest, public ::testing::WithParamInterface<QEvent::Type> {};
+
 // The window system delivers the second press of a double click to whatever shows
-// at the spot by then, here while the run started by the first click is on.
-TEST_F(TransferWindowTest, DoubleClickOnStartRunsOnceToTheEnd)
+// at the spot by then: Abort, once the first click has started the run.
+TEST_P(AbortRightAfterStart, AbortsTheRun)
 {
-    const QByteArrayList sent = numberedRecords(3);
-    startDevice(deviceOptions(hhcsim::Mode::Send, sent));
+    startDevice(deviceOptions(hhcsim::Mode::Send, numberedRecords(3)));
     const QString path = dataPath(QStringLiteral("received.txt"));
     chooseHhcToPc(path);
 
     postMouse(control("PicStart"), QEvent::MouseButtonPress, Qt::LeftButton);
     postMouse(control("PicStart"), QEvent::MouseButtonRelease, Qt::NoButton);
-    postMouse(control("PicAbort"), QEvent::MouseButtonDblClick, Qt::LeftButton);
+    postMouse(control("PicAbort"), GetParam(), Qt::LeftButton);
     postMouse(control("PicAbort"), QEvent::MouseButtonRelease, Qt::NoButton);
     ASSERT_TRUE(waitFor([this] {
         QCoreApplication::processEvents();
         return !window().isRunning() && !events().isEmpty();
     }));
 
-    EXPECT_EQ(readFile(path), hhcsim::formatDataFile(sent));
-    const QStringList log = events();
-    ASSERT_GE(log.size(), 3);
-    EXPECT_EQ(log.mid(log.size() - 3), (QStringList {msg::kReceptionCompleted, msg::kSavingFile, msg::writtenRecords(3)}));
-    EXPECT_EQ(device().eventsOf(Kind::SessionEnded).size(), 1U);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(events().contains(msg::kReceptionCompleted));
     EXPECT_TRUE(control("PicStart")->isVisible());
 }
 
-class TerminationSignal : public TransferWindowTest, public ::testing::WithParamInterface<int> {};
+INSTANTIATE_TEST_SUITE_P(Presses, AbortRightAfterStart,
+                         ::testing::Values(QEvent::MouseButtonPress, QEvent::MouseButtonDblClick),
+                         [](const ::testing::TestParamInfo<QEvent::Type>& param) {
+                             return std::string(param.param == QEvent::MouseButtonPress ? "Click" : "DoubleClick");
+                         });
 
-// Logout, shutdown and Ctrl+C in the terminal end a reception as Abort does.
-TEST_P(TerminationSignal, DuringReceptionKeepsWhatArrivedAndClosesTheWindow)
+struct Interruption {
+    const char* name;
+    void (*act)(QWidget& window);
+    bool closes; // the window as well as the run
+};
+
+void PrintTo(const Interruption& interruption, std::ostream* out)
+{
+    *out << interruption.name;
+}
+
+class InterruptedReception : public TransferWindowTest, public ::testing::WithParamInterface<Interruption> {};
+
+// Logout, shutdown, Ctrl+C in the terminal, the close keys and the application
+// quitting (Windows asks at session end) end a reception as Abort does, and the
+// program ends. exit() makes every event loop return at once, so no wait sleeps.
+// The device is paced: a run that went on would end complete instead.
+TEST_P(InterruptedReception, KeepsWhatArrivedAndEndsTheProgram)
 {
     TerminationSignals::install();
     QObject watch;
     closeWindowsOnTerminationSignal(watch);
-    const QByteArrayList sent = numberedRecords(8);
-    auto options = deviceOptions(hhcsim::Mode::Send, sent);
-    options.faults.stopAfter = 3;
+    auto options = deviceOptions(hhcsim::Mode::Send, numberedRecords(12));
+    options.faults.baud = 2400;
     startDevice(options);
     const QString path = dataPath(QStringLiteral("received.txt"));
     chooseHhcToPc(path);
 
-    whileRunning([this] { return status() == QLatin1String("3"); }, [] { std::raise(GetParam()); });
-    QTest::mouseClick(control("PicStart"), Qt::LeftButton);
+    whileRunning([this] { return status() == QLatin1String("3"); }, [this] { GetParam().act(window()); });
+    QTimer::singleShot(0, &window(), [this] { QTest::mouseClick(control("PicStart"), Qt::LeftButton); });
+    QTimer::singleShot(std::chrono::seconds(20), &window(), [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
 
-    const QByteArrayList kept = sent.mid(0, 3);
-    EXPECT_EQ(records(), kept);
-    EXPECT_EQ(readFile(path), hhcsim::formatDataFile(kept));
     const QStringList log = events();
-    ASSERT_GE(log.size(), 3);
+    EXPECT_FALSE(log.contains(msg::kReceptionCompleted));
+    EXPECT_GE(records().size(), 3);
+    EXPECT_EQ(readFile(path), hhcsim::formatDataFile(records()));
+    const int kept = static_cast<int>(records().size());
     EXPECT_EQ(log.mid(log.size() - 3),
-              (QStringList {msg::kSavingFile, msg::writtenRecords(3), msg::receptionAborted(3, path)}));
+              (QStringList {msg::kSavingFile, msg::writtenRecords(kept), msg::receptionAborted(kept, path)}));
     EXPECT_FALSE(window().serialControl()->PortOpen());
-    EXPECT_FALSE(window().isVisible());
+    EXPECT_EQ(window().isVisible(), !GetParam().closes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                             return std::string(sigabbrev_np(param.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Ways, InterruptedReception,
+    ::testing::Values(
+        Interruption {"TERM", [](QWidget&) { std::raise(SIGTERM); }, true},
+        Interruption {"INT", [](QWidget&) { std::raise(SIGINT); }, true},
+        Interruption {"HUP", [](QWidget&) { std::raise(SIGHUP); }, true},
+        Interruption {"CtrlQ", [](QWidget& w) { QTest::keySequence(&w, frmMainWin::kCloseKeys[0]); }, true},
+        Interruption {"AltF4", [](QWidget& w) { QTest::keySequence(&w, frmMainWin::kCloseKeys[1]); }, true},
+        Interruption {"Quit", [](QWidget&) { QCoreApplication::quit(); }, true},
+        Interruption {"Exit", [](QWidget&) { QCoreApplication::exit(0); }, false}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace ql::test
