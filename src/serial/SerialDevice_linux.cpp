@@ -76,6 +76,14 @@ void setLine(termios2& tio, const LineSettings& settings)
     tio.c_cc[VTIME] = 0;
 }
 
+// Who else holds the device open, as the start of a failure's text; empty when
+// nobody can be seen.
+std::string heldBy(dev_t device)
+{
+    const std::optional<DeviceHolder> holder = otherHolder(device);
+    return holder ? "In use by " + holder->name + " (process " + std::to_string(holder->pid) + "):" : std::string();
+}
+
 // What the driver made of the request, or an empty text when it took all of it.
 std::string refusedPart(const termios2& wanted, const termios2& got)
 {
@@ -106,8 +114,15 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
     do {
         fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        fail(errno, "Cannot open");
+    if (fd < 0) {
+        const int error = errno;
+        // Another program's exclusive claim refuses the open itself: say whose it is.
+        struct stat status {};
+        const std::string holder
+            = error == EBUSY && ::stat(path.c_str(), &status) == 0 && S_ISCHR(status.st_mode) ? heldBy(status.st_rdev)
+                                                                                             : std::string();
+        fail(error, holder.empty() ? "Cannot open" : holder);
+    }
     m_handle = fd;
 
     try {
@@ -137,8 +152,8 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
             m_found->tookExclusive = true;
         }
         // Looked for once the flag is set, so that nobody can open the port unseen in between.
-        if (const std::optional<DeviceHolder> holder = otherHolder(status.st_rdev))
-            fail(EBUSY, "In use by " + holder->name + " (process " + std::to_string(holder->pid) + "):");
+        if (const std::string holder = heldBy(status.st_rdev); !holder.empty())
+            fail(EBUSY, holder);
         apply(settings);
     } catch (...) {
         release(Leftover::Keep);
