@@ -491,8 +491,9 @@ INSTANTIATE_TEST_SUITE_P(
         SafetyCase {"HardLinkInASharedFolder",
                     [](const QDir& dir, QFile&) {
                         writeBytes(dir.filePath("victim.txt"), "old\r\n");
-                        ::link(QFile::encodeName(dir.filePath("victim.txt")).constData(),
-                               QFile::encodeName(dir.filePath("shared/data.txt")).constData());
+                        EXPECT_EQ(::link(QFile::encodeName(dir.filePath("victim.txt")).constData(),
+                                         QFile::encodeName(dir.filePath("shared/data.txt")).constData()),
+                                  0);
                         return dir.filePath("shared/data.txt");
                     },
                     false, "has 2 links and this one is in a shared folder",
