@@ -163,8 +163,9 @@ void restoreFromBackup(const QString& target, const QString& backup)
 // why not.
 QString writeDataFile(const PathFacts& facts, const QByteArray& bytes, SaveKind kind, QString& kept)
 {
+    // A refusal without words must still read as a failure.
     if (!canTakeRecords(facts))
-        return facts.refusal;
+        return facts.refusal.isEmpty() ? QStringLiteral("it cannot be written") : facts.refusal;
     if (facts.kind == PathFacts::Kind::Missing)
         return fs::replaceWith(facts.target, bytes);
 
