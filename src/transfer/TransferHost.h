@@ -17,7 +17,7 @@ class RecordList;
 // characters than a batch of records has, ends the reception as failed.
 struct ReceptionLimits {
     qsizetype recordCharacters = 64 * 1024;
-    qint64 totalCharacters = 16 * 1024 * 1024;
+    qint64 totalCharacters = 12 * 1024 * 1024;
 };
 
 // What a run is asked to do: the direction (none when none is selected), the
