@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/PortWaits.h"
+#include "serial/Waiter.h"
 
 #include <cstdint>
 #include <functional>

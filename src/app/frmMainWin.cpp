@@ -8,12 +8,12 @@
 #include "app/QtFileDialog.h"
 #include "app/VersionText.h"
 #include "app/WindowControls.h"
-#include "app/WindowPacing.h"
+#include "app/WindowWaiter.h"
 #include "app/WindowSystem.h"
 #include "app/frmHelpAbout.h"
 #include "records/RecordList.h"
+#include "serial/PortProcedures.h"
 #include "serial/SystemSerialControl.h"
-#include "transfer/TransferWaits.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,7 +30,10 @@ frmMainWin::frmMainWin(std::unique_ptr<SerialControl> serialControl, std::unique
                        QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , MSCommI(serialControl ? std::move(serialControl) : std::make_unique<SystemSerialControl>(PortMap()))
-    , m_pacing(std::make_unique<WindowPacing>(*MSCommI))
+    , m_waiter(std::make_unique<WindowWaiter>(*MSCommI, [this] {
+        if (m_run)
+            m_run->abort();
+    }))
     , comFile(fileDialog ? std::move(fileDialog) : std::make_unique<QtFileDialog>())
     , m_windowSystem(std::make_unique<QtWindowSystem>())
 {
@@ -163,11 +166,10 @@ void frmMainWin::closeEvent(QCloseEvent* event)
 {
     // The run is on the stack below this event: the window must outlive it. Closing
     // the port makes the run end through its failure ending; then it closes again.
-    if (m_running) {
+    if (m_run) {
         event->ignore();
         m_closePending = true;
-        m_pacing->abort();
-        forcePortClosed(*MSCommI);
+        PicAbort_Click();
         return;
     }
     forcePortClosed(*MSCommI);

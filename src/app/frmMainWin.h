@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCloseEvent;
 class QComboBox;
@@ -32,7 +33,7 @@ class FlatFrame;
 class ListOpeningComboBox;
 class PictureBox;
 class RecordList;
-class WindowPacing;
+class WindowWaiter;
 class WindowSystem;
 
 // The main window: a frameless window that draws its own title band and frame,
@@ -76,7 +77,9 @@ public:
     static const QList<QKeySequence> kCloseKeys;
 
     // Whether the Start command is running, a transfer included.
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_run.has_value(); }
+    // What the last Start command's run did; none when it failed outside the run.
+    const std::optional<TransferResult>& lastResult() const { return m_lastResult; }
 
     // TransferHost
     void postMessage(const QString& text) override;
@@ -192,7 +195,7 @@ private:
     RecordList* m_records = nullptr;
 
     std::unique_ptr<SerialControl> MSCommI;
-    std::unique_ptr<WindowPacing> m_pacing;
+    std::unique_ptr<WindowWaiter> m_waiter;
     std::unique_ptr<FileDialog> comFile;
     TransferState m_transferState;
     PortMap m_portNames;
@@ -200,7 +203,9 @@ private:
     DeviceWatcher* m_deviceWatcher = nullptr;
     std::unique_ptr<WindowSystem> m_windowSystem;
 
-    bool m_running = false;
+    // While the Start command runs.
+    std::optional<RunContext> m_run;
+    std::optional<TransferResult> m_lastResult;
     // A close asked for while a transfer runs waits for the run to end.
     bool m_closePending = false;
 

@@ -31,7 +31,7 @@ void frmMainWin::probePorts()
 
 void frmMainWin::reprobePorts()
 {
-    if (m_running) {
+    if (m_run) {
         m_reprobeAfterRun = true;
         return;
     }

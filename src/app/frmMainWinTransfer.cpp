@@ -3,9 +3,9 @@
 #include "app/frmMainWin.h"
 
 #include "app/WindowControls.h"
-#include "app/WindowPacing.h"
+#include "app/WindowWaiter.h"
 #include "records/RecordList.h"
-#include "transfer/TransferWaits.h"
+#include "serial/PortProcedures.h"
 #include "transfer/Transfers.h"
 
 #include <QComboBox>
@@ -82,9 +82,9 @@ void frmMainWin::PicStart_Click()
 {
     // Hiding PicStart keeps the operator out, but a click already queued would
     // still arrive inside the run's own event processing.
-    if (m_running)
+    if (m_run)
         return;
-    m_running = true;
+    m_run.emplace(RunContext {*this, *MSCommI, *m_waiter, m_transferState});
     repaint();
     PicAbort->show();
     PicStart->hide();
@@ -92,8 +92,9 @@ void frmMainWin::PicStart_Click()
     PicHelp->hide();
     SwitchListView(QStringLiteral("E"));
     clearEvents();
+    m_lastResult.reset();
     try {
-        StartSelectedProcess(*this, transferRequest(), *MSCommI, *m_pacing, m_transferState);
+        m_lastResult = StartSelectedProcess(*m_run, transferRequest());
     } catch (...) {
         // The Start command goes on to restore its buttons whatever failed.
     }
@@ -104,7 +105,7 @@ void frmMainWin::PicStart_Click()
     PicClose->show();
     PicStart->show();
     PicAbort->hide();
-    m_running = false;
+    m_run.reset();
     if (m_reprobeAfterRun)
         reprobePorts();
     if (m_closePending) {
@@ -115,8 +116,10 @@ void frmMainWin::PicStart_Click()
 
 void frmMainWin::PicAbort_Click()
 {
-    if (m_running)
-        m_pacing->abort();
+    if (m_run) {
+        m_run->abort();
+        m_waiter->wake();
+    }
     forcePortClosed(*MSCommI);
 }
 

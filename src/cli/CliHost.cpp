@@ -49,11 +49,11 @@ QString CliHost::summary(const TransferResult& result)
                        .arg(time, 0, 'f', 3);
     if (span >= kShortestRatedTime)
         text += QStringLiteral(", %1 characters per second").arg(static_cast<double>(result.bytes) / time, 0, 'f', 0);
-    if (result.unholdableRecords > 0)
-        text += result.unholdableRecords == 1
+    if (result.receiving.unholdableRecords > 0)
+        text += result.receiving.unholdableRecords == 1
             ? QStringLiteral(", 1 record that the data file cannot give back as it came")
             : QStringLiteral(", %1 records that the data file cannot give back as they came")
-                  .arg(result.unholdableRecords);
+                  .arg(result.receiving.unholdableRecords);
     return text;
 }
 

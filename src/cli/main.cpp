@@ -8,10 +8,11 @@
 #include "common/ProcessSignals.h"
 #include "eventlog/Messages.h"
 #include "records/RecordFiles.h"
+#include "serial/BlockingWaiter.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
+#include "transfer/RunContext.h"
 #include "transfer/TransferHost.h"
-#include "transfer/TransferPacing.h"
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
 
@@ -49,7 +50,7 @@ int exitStatus(const TransferResult& result)
 {
     switch (result.outcome) {
     // A file that reads back otherwise than the device sent is no clean run for a script.
-    case Outcome::Succeeded: return result.unholdableRecords == 0 ? kExitSuccess : kExitTransferFailed;
+    case Outcome::Succeeded: return result.receiving.unholdableRecords == 0 ? kExitSuccess : kExitTransferFailed;
     case Outcome::Failed: return result.reason == Reason::FileNotWritten ? kExitUnusable : kExitTransferFailed;
     case Outcome::Aborted: return kExitInterrupted;
     case Outcome::Refused: break;
@@ -62,30 +63,26 @@ int transfer(const CliOptions& options)
     TerminationSignals::install();
     ignoreWriteFailureSignals();
 
-    SystemSerialControl MSCommI(portsFor(options));
-    BlockingPacing pacing(MSCommI, options.handshakeTimeout, TerminationSignals::fd(),
-                          [] { return msg::abortedBySignal(TerminationSignals::take()); });
     TransferRequest request;
     request.direction = options.command == Command::Send ? Direction::PcToHhc : Direction::HhcToPc;
     request.line = {options.device.isEmpty() ? options.port : QString::number(PortMap::kFirstPort), options.baud,
                     options.dataBits, options.stopBits};
     request.file = options.file;
+    request.handshakeTimeout = options.handshakeTimeout;
     CliHost::Output output;
     output.quiet = options.quiet;
     output.progress = standardErrorIsTerminal() ? stderr : nullptr;
     CliHost host(output);
-    TransferState state;
-    state.strBeginChar = kBeginChar;
-    state.strEndChar = kEndChar;
-    state.strSepChar = kSepChar;
+    SystemSerialControl MSCommI(portsFor(options));
+    BlockingWaiter waiter(MSCommI, TerminationSignals::fd());
+    RunContext run {host, MSCommI, waiter, {kBeginChar, kEndChar, kSepChar}};
+    waiter.woken = [&run] { run.abort(msg::abortedBySignal(TerminationSignals::take())); };
 
-    TransferResult result;
-    result.direction = *request.direction;
-    result.reason = Reason::FileUnusable;
+    TransferResult result(*request.direction, Outcome::Refused, Reason::FileUnusable);
     int status = kExitUnusable;
     if (*request.direction == Direction::HhcToPc || LoadRecordsFile(host, host.records(), options.file)) {
         try {
-            result = StartSelectedProcess(host, request, MSCommI, pacing, state);
+            result = StartSelectedProcess(run, request);
             status = exitStatus(result);
         } catch (const std::exception& failure) {
             host.postMessage(QString::fromLocal8Bit(failure.what()));
@@ -94,7 +91,7 @@ int transfer(const CliOptions& options)
     }
     // A signal that came outside the run's waits, while the file was read or saved.
     const int signal = TerminationSignals::take();
-    if ((signal != 0 || pacing.aborted()) && status != kExitSuccess) {
+    if ((signal != 0 || run.closedBy) && status != kExitSuccess) {
         status = kExitInterrupted;
         if (signal != 0)
             host.postMessage(msg::abortedBySignal(signal));

@@ -1,5 +1,7 @@
 #include "eventlog/Messages.h"
 
+#include <QTime>
+
 namespace ql::msg {
 
 namespace {
@@ -11,6 +13,11 @@ QString counted(qint64 count, const char* noun)
 }
 
 } // namespace
+
+QString currentTimeText()
+{
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
 
 QString startedPc2Hhc(const QString& time)
 {

@@ -39,6 +39,8 @@ inline const QString kFileError = QStringLiteral("Error occured while reading th
 
 inline const QString kNothingToSend = QStringLiteral("There are no records to send . . .");
 
+// The local time as HH:mm:ss, for the two start messages.
+QString currentTimeText();
 // "Started pc2hhc process at " followed by the time as HH:mm:ss.
 QString startedPc2Hhc(const QString& time);
 // "Started hhc2pc process at " followed by the time as HH:mm:ss.

@@ -81,8 +81,23 @@ void CloseSerialPort(SerialControl& MSCommI)
     }
 }
 
+void forcePortClosed(SerialControl& MSCommI) noexcept
+{
+    try {
+        if (MSCommI.PortOpen()) {
+            // The run has failed already: what is still queued may go, so that the
+            // close does not wait on a device that stopped taking it.
+            MSCommI.setOutBufferCount(0);
+            MSCommI.setPortOpen(false);
+        }
+    } catch (...) {
+        // The run is already ending with its failure posted; a port that will
+        // not close is left for the next open, which closes it first.
+    }
+}
+
 bool SendPaced(SerialControl& MSCommI, const QString& text, std::optional<std::chrono::milliseconds> stall,
-               PortWaits* waits)
+               Waiter* waiter)
 {
     try {
         const qint16 length = checkedInt16(text.size());
@@ -93,8 +108,8 @@ bool SendPaced(SerialControl& MSCommI, const QString& text, std::optional<std::c
             while (MSCommI.OutBufferCount() != 0) {
                 if (std::chrono::steady_clock::now() >= stallEnd)
                     return false;
-                if (waits)
-                    waits->block(PortEvent::OutputSent, stallEnd);
+                if (waiter)
+                    waiter->until(PortEvent::OutputSent, stallEnd);
             }
             MSCommI.setOutput(QString(text[position]));
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/PortWaits.h"
+#include "serial/Waiter.h"
 #include "serial/SerialControl.h"
 
 #include <QString>
@@ -42,12 +42,16 @@ void OpenSerialPort(SerialControl& MSCommI, const LineControls& controls);
 // Closes the port if it is open; fails with PortStepFailed(PortStep::Close).
 void CloseSerialPort(SerialControl& MSCommI);
 
+// Closes the port directly if it reads open. Called from the failure endings and
+// Abort, where nothing more may escape.
+void forcePortClosed(SerialControl& MSCommI) noexcept;
+
 // Writes the text one character at a time, each after the transmit queue has
 // emptied, without yielding to the window system: polling without pause, or
-// blocking in `waits` when given. A character waits at most `stall` for the queue
+// sleeping in `waiter` when given. A character waits at most `stall` for the queue
 // (the port's outputStall() unless given). Reports nothing; returns true only
 // when every character of the text was handed to Output.
 bool SendPaced(SerialControl& MSCommI, const QString& text, std::optional<std::chrono::milliseconds> stall = {},
-               PortWaits* waits = nullptr);
+               Waiter* waiter = nullptr);
 
 } // namespace ql

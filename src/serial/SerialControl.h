@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/Failure.h"
-#include "serial/PortWaits.h"
+#include "serial/Waiter.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "serial/LineSettings.h"
-#include "serial/PortWaits.h"
+#include "serial/Waiter.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "serial/PortMap.h"
-#include "serial/PortWaits.h"
+#include "serial/Waiter.h"
 #include "serial/SerialControl.h"
 
 #include <chrono>

@@ -5,10 +5,9 @@
 #include "records/RecordList.h"
 #include "serial/PortProcedures.h"
 #include "serial/SerialControl.h"
+#include "transfer/RunContext.h"
 #include "transfer/TransferHost.h"
-#include "transfer/TransferPacing.h"
-#include "transfer/TransferState.h"
-#include "transfer/TransferWaits.h"
+#include "transfer/TransferWait.h"
 
 #include <limits>
 #include <utility>
@@ -17,20 +16,16 @@ namespace ql {
 
 namespace {
 
-void awaitBeginRequest(TransferHost& host, TransferPacing& pacing, SerialControl& MSCommI,
-                       const TransferState& state)
+void awaitBeginRequest(RunContext& run, std::chrono::milliseconds timeout)
 {
-    pacing.startWait(WaitKind::Handshake);
-    ProgressDots dots(host);
+    TransferWait wait = TransferWait::handshake(run.waiter, run.host, timeout);
     for (;;) {
-        pacing.nextPass();
-        const QString received = MSCommI.Input();
+        wait.nextPass();
+        const QString received = run.MSCommI.Input();
         // The time-out is tested first: a request read in the pass of the last dot
         // comes too late.
-        dots.show(pacing.dotsDue());
-        if (pacing.waitExpired())
-            throw DeviceNotResponding();
-        if (received == state.strBeginChar)
+        wait.checkTime();
+        if (received == run.characters.strBeginChar)
             return;
     }
 }
@@ -39,15 +34,15 @@ void awaitBeginRequest(TransferHost& host, TransferPacing& pacing, SerialControl
 // handing each other character to `take`. Only Abort or a failing port ends a
 // silent device.
 template <typename Take>
-QString readToBoundary(TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state, Take take)
+QString readToBoundary(RunContext& run, Take take)
 {
-    pacing.startWait(WaitKind::Record);
+    TransferWait wait = TransferWait::record(run.waiter);
     for (;;) {
-        pacing.nextPass();
-        if (MSCommI.InBufferCount() == 0)
+        wait.nextPass();
+        if (run.MSCommI.InBufferCount() == 0)
             continue;
-        const QString received = MSCommI.Input();
-        if (received == state.strSepChar || received == state.strEndChar)
+        const QString received = run.MSCommI.Input();
+        if (received == run.characters.strSepChar || received == run.characters.strEndChar)
             return received;
         take(received);
     }
@@ -78,28 +73,30 @@ QString unsavedText(const Unsaved& unsaved, int number, const QString& record, c
 
 } // namespace
 
-TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
-                          TransferPacing& pacing, const TransferState& state)
+TransferResult RunHhcToPc(RunContext& run, const TransferRequest& request)
 {
-    TransferResult result;
-    result.direction = Direction::HhcToPc;
+    TransferHost& host = run.host;
+    SerialControl& MSCommI = run.MSCommI;
+    // Failed until an ending says otherwise.
+    TransferResult result(Direction::HhcToPc, Outcome::Failed);
     QString record; // until its separator or end character arrives
     qint16 count = 0;
     Unsaved unsaved;
     try {
         OpenSerialPort(MSCommI, request.line);
-        host.postMessage(msg::startedHhc2Pc(currentTimeText()));
+        host.postMessage(msg::startedHhc2Pc(msg::currentTimeText()));
         host.postMessage(msg::configuredPort(MSCommI.Settings()));
         host.postMessage(msg::kWaitingBeginRequest);
-        awaitBeginRequest(host, pacing, MSCommI, state);
+        awaitBeginRequest(run, request.handshakeTimeout);
 
         RecordList& lstRecords = host.records();
         lstRecords.clear();
-        result.dataStarted = TransferPacing::Clock::now();
+        result.receiving.beginRequestReceived = true;
+        result.dataStarted = Waiter::Clock::now();
         result.lastRecord = result.dataStarted;
         host.postMessage(msg::kSentResponse);
         MSCommI.setInBufferCount(0);
-        MSCommI.setOutput(state.strBeginChar);
+        MSCommI.setOutput(run.characters.strBeginChar);
 
         const ReceptionLimits& limits = request.limits;
         const auto keep = [&](const QString& received) {
@@ -115,21 +112,21 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
         // the operator learns how much the device still had.
         const auto countOnly = [&](const QString&) { ++unsaved.charactersAfter; };
         for (;;) {
-            const QString ending = readToBoundary(pacing, MSCommI, state, keep);
+            const QString ending = readToBoundary(run, keep);
             if (count == std::numeric_limits<qint16>::max()) {
                 unsaved.limit = PastLimit::RecordCount;
-                for (QString next = ending; next != state.strEndChar; ++unsaved.recordsAfter)
-                    next = readToBoundary(pacing, MSCommI, state, countOnly);
+                for (QString next = ending; next != run.characters.strEndChar; ++unsaved.recordsAfter)
+                    next = readToBoundary(run, countOnly);
             }
             count = incrementInt16(count);
             const QString received = std::exchange(record, QString());
             lstRecords.append(received);
             ++result.records;
             result.bytes += received.size() + 1;
-            result.lastRecord = TransferPacing::Clock::now();
+            result.lastRecord = Waiter::Clock::now();
             host.recordMoved(result);
             host.showStatus(QString::number(count));
-            if (ending == state.strEndChar) {
+            if (ending == run.characters.strEndChar) {
                 host.postMessage(msg::kReceptionCompleted);
                 result.outcome = Outcome::Succeeded;
                 CloseSerialPort(MSCommI);
@@ -137,12 +134,11 @@ TransferResult RunHhcToPc(TransferHost& host, const TransferRequest& request, Se
             }
         }
     } catch (const Failure& failure) {
-        postFailure(host, failure, pacing);
-        result.droppedCharacters = record.size() + unsaved.charactersAfter;
+        run.fail(result, failure);
+        result.receiving.droppedCharacters = record.size() + unsaved.charactersAfter;
         const QString lost = unsavedText(unsaved, count + 1, record, request.limits);
         if (!lost.isEmpty())
             host.postMessage(lost);
-        noteFailure(result, failure, pacing);
         forcePortClosed(MSCommI);
     }
     return result;

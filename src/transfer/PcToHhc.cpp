@@ -5,11 +5,10 @@
 #include "records/RecordList.h"
 #include "serial/PortProcedures.h"
 #include "serial/SerialControl.h"
+#include "transfer/RunContext.h"
 #include "transfer/SendChecks.h"
 #include "transfer/TransferHost.h"
-#include "transfer/TransferPacing.h"
-#include "transfer/TransferState.h"
-#include "transfer/TransferWaits.h"
+#include "transfer/TransferWait.h"
 
 #include <QStringList>
 
@@ -19,64 +18,60 @@ namespace {
 
 const QString kRecordsRemaining = QStringLiteral(" records remaining");
 
-void awaitAnswer(TransferHost& host, TransferPacing& pacing, SerialControl& MSCommI, const TransferState& state)
+void awaitAnswer(RunContext& run, std::chrono::milliseconds timeout)
 {
-    pacing.startWait(WaitKind::Handshake);
-    ProgressDots dots(host);
+    TransferWait wait = TransferWait::handshake(run.waiter, run.host, timeout);
     for (;;) {
         // With no window left there is nobody to abort the wait, so go on.
-        if (!pacing.nextPass())
+        if (!wait.nextPass())
             return;
-        if (MSCommI.Input() == state.strBeginChar)
+        if (run.MSCommI.Input() == run.characters.strBeginChar)
             return;
-        dots.show(pacing.dotsDue());
-        if (pacing.waitExpired())
-            throw DeviceNotResponding();
+        wait.checkTime();
     }
 }
 
-void awaitEmptyTransmitQueue(TransferPacing& pacing, SerialControl& MSCommI)
+void awaitEmptyTransmitQueue(RunContext& run)
 {
-    pacing.startWait(WaitKind::Drain, MSCommI.outputStall());
+    TransferWait wait = TransferWait::drain(run.waiter, run.MSCommI.outputStall());
     for (;;) {
-        pacing.nextPass();
-        if (pacing.waitExpired())
-            throw DeviceNotResponding();
-        if (MSCommI.OutBufferCount() == 0)
+        wait.nextPass();
+        wait.checkTime();
+        if (run.MSCommI.OutBufferCount() == 0)
             return;
     }
 }
 
-void sendRecord(TransferPacing& pacing, SerialControl& MSCommI, const QString& record)
+void sendRecord(RunContext& run, const QString& record)
 {
     // Positions are 16-bit: a longer record cannot go out whole, so none of it goes.
     checkedInt16(record.size());
-    if (SendPaced(MSCommI, record, MSCommI.outputStall(), pacing.characterWaits()))
+    if (SendPaced(run.MSCommI, record, run.MSCommI.outputStall(), &run.waiter))
         return;
     // A separator after a partial record would corrupt the device's data. A port
     // that failed or was closed reports its own reason on the next read.
-    static_cast<void>(MSCommI.OutBufferCount());
+    static_cast<void>(run.MSCommI.OutBufferCount());
     throw DeviceNotResponding();
 }
 
 } // namespace
 
-TransferResult RunPcToHhc(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
-                          TransferPacing& pacing, const TransferState& state)
+TransferResult RunPcToHhc(RunContext& run, const TransferRequest& request)
 {
-    TransferResult result;
-    result.direction = Direction::PcToHhc;
+    TransferHost& host = run.host;
+    SerialControl& MSCommI = run.MSCommI;
     try {
-        checkRecordsToSend(host.records().records(), state);
+        checkRecordsToSend(host.records().records(), run.characters);
     } catch (const Failure& failure) {
         host.postMessage(msg::kTransferFailed);
         host.postMessage(failure.description());
-        result.reason = Reason::RecordsUnsendable;
-        return result;
+        return {Direction::PcToHhc, Outcome::Refused, Reason::RecordsUnsendable};
     }
+    // Failed until an ending says otherwise.
+    TransferResult result(Direction::PcToHhc, Outcome::Failed);
     try {
         OpenSerialPort(MSCommI, request.line);
-        host.postMessage(msg::startedPc2Hhc(currentTimeText()));
+        host.postMessage(msg::startedPc2Hhc(msg::currentTimeText()));
         host.postMessage(msg::configuredPort(MSCommI.Settings()));
         host.postMessage(msg::kSearchingRecords);
         // A copy, so that nothing handled inside the waits can change what is sent.
@@ -85,32 +80,31 @@ TransferResult RunPcToHhc(TransferHost& host, const TransferRequest& request, Se
         host.postMessage(msg::recordsFound(n));
         host.postMessage(msg::kSentBeginRequest);
         host.postMessage(msg::kWaitingResponse);
-        MSCommI.setOutput(state.strBeginChar);
-        awaitAnswer(host, pacing, MSCommI, state);
+        MSCommI.setOutput(run.characters.strBeginChar);
+        awaitAnswer(run, request.handshakeTimeout);
         host.postMessage(msg::kGotResponse);
         host.postMessage(msg::kSendingData);
-        result.dataStarted = TransferPacing::Clock::now();
+        result.dataStarted = Waiter::Clock::now();
         result.lastRecord = result.dataStarted;
         for (qint16 k = 0; k < n; ++k) {
-            awaitEmptyTransmitQueue(pacing, MSCommI);
-            sendRecord(pacing, MSCommI, records.at(k));
-            MSCommI.setOutput(k != n - 1 ? state.strSepChar : state.strEndChar);
+            awaitEmptyTransmitQueue(run);
+            sendRecord(run, records.at(k));
+            MSCommI.setOutput(k != n - 1 ? run.characters.strSepChar : run.characters.strEndChar);
             ++result.records;
             result.bytes += records.at(k).size() + 1;
-            result.lastRecord = TransferPacing::Clock::now();
+            result.lastRecord = Waiter::Clock::now();
             host.recordMoved(result);
             host.showStatus(QString::number(n - k - 1) + kRecordsRemaining);
         }
-        result.deliveryUnseen = MSCommI.deliveryUnseen();
-        if (result.deliveryUnseen)
+        result.sending.deliveryUnseen = MSCommI.deliveryUnseen();
+        if (result.sending.deliveryUnseen)
             host.postMessage(msg::kVirtualPortDelivery);
         host.postMessage(msg::kTransferSucceeded);
         CloseSerialPort(MSCommI);
         result.outcome = Outcome::Succeeded;
     } catch (const Failure& failure) {
         host.postMessage(msg::kTransferFailed);
-        postFailure(host, failure, pacing);
-        noteFailure(result, failure, pacing);
+        run.fail(result, failure);
         forcePortClosed(MSCommI);
     }
     return result;

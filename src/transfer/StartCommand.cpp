@@ -4,8 +4,8 @@
 #include "records/RecordFiles.h"
 #include "serial/NumericText.h"
 #include "serial/PortMap.h"
+#include "transfer/RunContext.h"
 #include "transfer/TransferHost.h"
-#include "transfer/TransferPacing.h"
 
 namespace ql {
 
@@ -21,34 +21,28 @@ bool portSelectionValid(const QString& portText)
 TransferResult refused(TransferHost& host, Reason reason, const QString& message)
 {
     host.postMessage(message);
-    TransferResult result;
-    result.reason = reason;
-    return result;
+    return {Direction::PcToHhc, Outcome::Refused, reason};
 }
 
-TransferResult receiveAndSave(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
-                              TransferPacing& pacing, const TransferState& state)
+TransferResult receiveAndSave(RunContext& run, const TransferRequest& request)
 {
+    TransferHost& host = run.host;
     // Received records need somewhere to go, so the file is checked before the device is asked.
-    if (!CheckReceiveFile(host, request.file)) {
-        TransferResult result;
-        result.direction = Direction::HhcToPc;
-        result.reason = Reason::FileUnusable;
-        return result;
-    }
-    TransferResult result = RunHhcToPc(host, request, MSCommI, pacing, state);
+    if (!CheckReceiveFile(host, request.file))
+        return {Direction::HhcToPc, Outcome::Refused, Reason::FileUnusable};
+    TransferResult result = RunHhcToPc(run, request);
     // A run that never got the begin request holds no records of its own; saving
     // then would overwrite the data file with a stale list.
-    if (result.dataStarted == TransferPacing::Clock::time_point {})
+    if (!result.receiving.beginRequestReceived)
         return result;
     const bool whole = result.succeeded() || result.reason == Reason::ClosingPort;
     const SaveOutcome saved
         = SaveRecordsFile(host, host.records(), request.file, whole ? SaveKind::Replace : SaveKind::KeepPrevious);
     if (saved.written)
-        result.fileWritten = request.file;
-    result.backupKept = saved.backupKept;
-    result.recoveryFile = saved.recoveryFile;
-    result.unholdableRecords = saved.unholdableRecords;
+        result.receiving.fileWritten = request.file;
+    result.receiving.backupKept = saved.backupKept;
+    result.receiving.recoveryFile = saved.recoveryFile;
+    result.receiving.unholdableRecords = saved.unholdableRecords;
     // Records that are not on disk weigh more than how the reception ended.
     if (!saved.written) {
         result.reason = Reason::FileNotWritten;
@@ -63,9 +57,9 @@ TransferResult receiveAndSave(TransferHost& host, const TransferRequest& request
 
 } // namespace
 
-TransferResult StartSelectedProcess(TransferHost& host, const TransferRequest& request, SerialControl& MSCommI,
-                                    TransferPacing& pacing, const TransferState& state)
+TransferResult StartSelectedProcess(RunContext& run, const TransferRequest& request)
 {
+    TransferHost& host = run.host;
     host.postMessage(msg::kPleaseWait);
     if (!portSelectionValid(request.line.port))
         return refused(host, Reason::PortSelection, msg::kPortSelectionError);
@@ -75,10 +69,9 @@ TransferResult StartSelectedProcess(TransferHost& host, const TransferRequest& r
         return refused(host, Reason::ProcessSelection, msg::kProcessSelectionError);
 
     host.transferStarting();
-    pacing.startRun();
     if (*request.direction == Direction::PcToHhc)
-        return RunPcToHhc(host, request, MSCommI, pacing, state);
-    return receiveAndSave(host, request, MSCommI, pacing, state);
+        return RunPcToHhc(run, request);
+    return receiveAndSave(run, request);
 }
 
 } // namespace ql

@@ -3,6 +3,7 @@
 #include "eventlog/MessagePoster.h"
 #include "serial/PortProcedures.h"
 #include "transfer/TransferResult.h"
+#include "transfer/TransferWait.h"
 
 #include <QString>
 
@@ -21,12 +22,14 @@ struct ReceptionLimits {
 };
 
 // What a run is asked to do: the direction (none when none is selected), the
-// line as the operator set it, and the data file.
+// line as the operator set it, the data file, and how long the handshake waits
+// (without end when zero).
 struct TransferRequest {
     std::optional<Direction> direction;
     LineControls line;
     QString file;
     ReceptionLimits limits;
+    std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout;
 };
 
 // A front end as the transfer procedures see it: where messages go, the records

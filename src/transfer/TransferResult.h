@@ -37,11 +37,16 @@ enum class Reason {
 };
 
 // What a run did, as every front end reads it. The messages tell the operator the
-// same; code decides on this.
+// same; code decides on this. Each ending of a run says its outcome.
 struct TransferResult {
-    Direction direction = Direction::PcToHhc;
-    Outcome outcome = Outcome::Refused;
-    Reason reason = Reason::None;
+    TransferResult(Direction runDirection, Outcome runOutcome, Reason why = Reason::None)
+        : direction(runDirection), outcome(runOutcome), reason(why)
+    {
+    }
+
+    Direction direction;
+    Outcome outcome;
+    Reason reason;
 
     // Records moved and their bytes on the wire, each with its separator or end character.
     int records = 0;
@@ -50,19 +55,27 @@ struct TransferResult {
     std::chrono::steady_clock::time_point dataStarted {};
     std::chrono::steady_clock::time_point lastRecord {};
 
-    // PC->HHC: the port's far end reads unseen (a pseudo-terminal), so the last
-    // character was only handed to the system.
-    bool deliveryUnseen = false;
-
-    // HHC->PC: where the records went. Empty when nothing went there.
-    QString fileWritten;
-    QString backupKept;
-    QString recoveryFile;
-    // The warnings of the reception: the characters received and not saved (of a
-    // record that never got its separator or end character, or of records past a
-    // limit); and records the data file keeps but cannot give back as they came.
-    qint64 droppedCharacters = 0;
-    int unholdableRecords = 0;
+    struct Sending {
+        // The port's far end reads unseen (a pseudo-terminal), so the last
+        // character was only handed to the system.
+        bool deliveryUnseen = false;
+    };
+    struct Receiving {
+        // The records list holds what this run received, and nothing older.
+        bool beginRequestReceived = false;
+        // Where the records went. Empty when nothing went there.
+        QString fileWritten;
+        QString backupKept;
+        QString recoveryFile;
+        // The warnings of the reception: the characters received and not saved (of
+        // a record that never got its separator or end character, or of records
+        // past a limit); and records the data file keeps but cannot give back as
+        // they came.
+        qint64 droppedCharacters = 0;
+        int unholdableRecords = 0;
+    };
+    Sending sending;     // PC->HHC
+    Receiving receiving; // HHC->PC
 
     bool succeeded() const { return outcome == Outcome::Succeeded; }
 };

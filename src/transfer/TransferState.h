@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/RunContext.h"
+
 #include <QString>
 
 namespace ql {
@@ -14,13 +16,11 @@ inline const QString kBeginChar = QStringLiteral("^");
 inline const QString kEndChar = QStringLiteral("$");
 inline const QString kSepChar = QStringLiteral("@");
 
-// The five text fields of the main window that the transfers use.
-struct TransferState {
+// The text fields of the main window: the protocol characters its runs use, and
+// the data file remembered for each direction.
+struct TransferState : ProtocolCharacters {
     QString strPc2HhcFile;
     QString strHhc2PcFile;
-    QString strBeginChar;
-    QString strEndChar;
-    QString strSepChar;
 };
 
 } // namespace ql

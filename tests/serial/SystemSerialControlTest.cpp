@@ -1,10 +1,10 @@
 #include "common/Failure.h"
 #include "eventlog/Messages.h"
+#include "serial/BlockingWaiter.h"
 #include "serial/PortProcedures.h"
 #include "serial/SystemSerialControl.h"
 #include "support/PtyPair.h"
 #include "support/WaitFor.h"
-#include "transfer/TransferPacing.h"
 
 #include <QDir>
 #include <QFile>
@@ -330,8 +330,8 @@ TEST(SlowReader, OnAPseudoTerminalGetsAFewKilobytesInOrder)
         }
         received += port.pty.read(static_cast<int>(expected.size() - received.size()));
     });
-    BlockingPacing pacing(port.control, std::chrono::seconds(15), -1);
-    EXPECT_TRUE(SendPaced(port.control, QString::fromLatin1(text), {}, pacing.characterWaits()));
+    BlockingWaiter waiter(port.control, -1);
+    EXPECT_TRUE(SendPaced(port.control, QString::fromLatin1(text), {}, &waiter));
     port.control.setOutput(QStringLiteral("$"));
     EXPECT_NO_THROW(port.control.setPortOpen(false));
     closed = true;

@@ -13,7 +13,7 @@ protected:
     // once answered, `reply`.
     void device(const QString& reply, const QString& beginRequest = QStringLiteral("^"), long long requestPass = 1)
     {
-        pacing.onYield = [this, beginRequest, requestPass](long long pass) {
+        waiter.onYield = [this, beginRequest, requestPass](long long pass) {
             if (pass == requestPass)
                 port.feed(beginRequest);
         };
@@ -23,27 +23,27 @@ protected:
     // The Abort click, handled in the given pass.
     void abortAt(long long abortPass)
     {
-        auto earlier = pacing.onYield;
-        pacing.onYield = [this, earlier, abortPass](long long pass) {
+        auto earlier = waiter.onYield;
+        waiter.onYield = [this, earlier, abortPass](long long pass) {
             if (earlier)
                 earlier(pass);
             if (pass == abortPass) {
-                pacing.abort();
+                context.abort();
                 port.setPortOpen(false);
             }
         };
     }
 
-    TransferResult run() { return RunHhcToPc(host, request, port, pacing, state); }
+    TransferResult run() { return RunHhcToPc(context, request); }
 
     static QStringList waiting() { return {kStartedHhc2Pc, kConfigured, msg::kWaitingBeginRequest}; }
     static QStringList answered() { return waiting() << msg::kSentResponse; }
 
     FakeTransferHost host;
     TransferPort port;
-    ScriptedPacing pacing;
+    ScriptedWaiter waiter;
     TransferRequest request = requestFor(Direction::HhcToPc);
-    TransferState state = protocolState();
+    RunContext context {host, port, waiter, protocolCharacters()};
 };
 
 struct ReceiveCase {
@@ -69,7 +69,7 @@ TEST_P(HhcToPcReceiveTest, CutsRecordsAtSeparatorsUntilEndCharacter)
     EXPECT_EQ(host.eventsWithoutTime(), answered() << msg::kReceptionCompleted);
     EXPECT_EQ(port.written, QStringLiteral("^"));
     // One begin pass, then one pass per character.
-    EXPECT_EQ(pacing.yields, 1 + c.sent.size());
+    EXPECT_EQ(waiter.yields, 1 + c.sent.size());
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(port.PortOpen());
 }
@@ -89,13 +89,13 @@ TEST_F(HhcToPcTest, NoiseBeforeRequestAndAnythingBeforeAnswerAreDropped)
     device(QStringLiteral("R$"), QStringLiteral("xy^early@"));
     EXPECT_EQ(run().outcome, Outcome::Succeeded);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"R"});
-    EXPECT_EQ(pacing.yields, 3 + 2);
+    EXPECT_EQ(waiter.yields, 3 + 2);
 }
 
 TEST_F(HhcToPcTest, ResponseIsLoggedBeforeAnswerLeaves)
 {
     QString lastLoggedAtAnswer;
-    pacing.onYield = [this](long long pass) {
+    waiter.onYield = [this](long long pass) {
         if (pass == 1)
             port.feed(QStringLiteral("^"));
     };
@@ -121,12 +121,12 @@ class HhcToPcPassTimeTest : public HhcToPcTest, public ::testing::WithParamInter
 
 TEST_P(HhcToPcPassTimeTest, NoBeginRequestFailsAfterFifteenSecondsAndKeepsList)
 {
-    pacing.passTime = GetParam().passTime;
+    waiter.passTime = GetParam().passTime;
     host.lstRecords.assign({"old"});
     const TransferResult result = run();
     EXPECT_EQ(result.outcome, Outcome::Failed);
     EXPECT_EQ(result.reason, Reason::NoResponse);
-    EXPECT_EQ(pacing.yields, GetParam().passes);
+    EXPECT_EQ(waiter.yields, GetParam().passes);
     EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), GetParam().passes);
     EXPECT_EQ(host.statuses, dots(10));
     EXPECT_EQ(host.eventsWithoutTime(), waiting() << msg::kDeviceNotResponding);
@@ -170,7 +170,7 @@ TEST_F(HhcToPcTest, AbortDuringBeginWaitKeepsList)
     const TransferResult result = run();
     EXPECT_EQ(result.outcome, Outcome::Aborted);
     EXPECT_EQ(result.records, 0);
-    EXPECT_EQ(pacing.yields, 100);
+    EXPECT_EQ(waiter.yields, 100);
     EXPECT_EQ(host.eventsWithoutTime(), waiting() << msg::kPortClosedByAbort);
     EXPECT_EQ(host.lstRecords.records(), QStringList {"old"});
     EXPECT_EQ(port.closes, 1);
@@ -184,11 +184,11 @@ TEST_F(HhcToPcTest, AbortDuringCharacterWaitKeepsRecordsReceived)
     EXPECT_EQ(result.outcome, Outcome::Aborted);
     EXPECT_EQ(result.records, 2);
     EXPECT_EQ(result.bytes, 6);
-    EXPECT_EQ(pacing.yields, 1000);
+    EXPECT_EQ(waiter.yields, 1000);
     EXPECT_EQ(host.lstRecords.records(), (QStringList {"R1", "R2"}));
     EXPECT_EQ(host.statuses, (QStringList {"1", "2"}));
     // "R3" had no separator yet: never a record, and told so.
-    EXPECT_EQ(result.droppedCharacters, 2);
+    EXPECT_EQ(result.receiving.droppedCharacters, 2);
     EXPECT_EQ(host.eventsWithoutTime(),
               answered() << msg::kPortClosedByAbort << msg::incompleteRecordDropped(2));
     EXPECT_EQ(port.closes, 1);
@@ -197,7 +197,7 @@ TEST_F(HhcToPcTest, AbortDuringCharacterWaitKeepsRecordsReceived)
 TEST_F(HhcToPcTest, DeviceVanishingMidRecordsEndsRunAndClosesPort)
 {
     device(QStringLiteral("R1@R2"));
-    pacing.onYield = [this, first = pacing.onYield](long long pass) {
+    waiter.onYield = [this, first = waiter.onYield](long long pass) {
         first(pass);
         if (pass == 20)
             port.vanishedText = QStringLiteral("Input/output error");
@@ -215,7 +215,7 @@ TEST_F(HhcToPcTest, DeviceVanishingMidRecordsEndsRunAndClosesPort)
 TEST_F(HhcToPcTest, CharacterWaitReadsInputOnlyWhenSomethingWaits)
 {
     device(QString());
-    pacing.onYield = [this, first = pacing.onYield](long long pass) {
+    waiter.onYield = [this, first = waiter.onYield](long long pass) {
         first(pass);
         if (pass == 50)
             port.feed(QStringLiteral("$"));

@@ -21,7 +21,7 @@ protected:
     TransferResult run(const QStringList& records = {})
     {
         host.lstRecords.assign(records);
-        return RunPcToHhc(host, request, port, pacing, state);
+        return RunPcToHhc(context, request);
     }
 
     static QStringList announced(int count)
@@ -48,9 +48,9 @@ protected:
 
     FakeTransferHost host;
     TransferPort port;
-    ScriptedPacing pacing;
+    ScriptedWaiter waiter;
     TransferRequest request = requestFor(Direction::PcToHhc);
-    TransferState state = protocolState();
+    RunContext context {host, port, waiter, protocolCharacters()};
 };
 
 struct SendCase {
@@ -77,7 +77,7 @@ TEST_P(PcToHhcSendTest, SendsRecordsWithSeparatorsAndEndCharacter)
     EXPECT_EQ(port.written, QStringLiteral("^") + c.wire);
     EXPECT_EQ(host.statuses, c.remaining);
     // One handshake pass, then one drain pass per record.
-    EXPECT_EQ(pacing.yields, 1 + n);
+    EXPECT_EQ(waiter.yields, 1 + n);
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(host.lstRecords.records(), c.records);
@@ -152,7 +152,7 @@ TEST_F(PcToHhcTest, BeginRequestIsLoggedBeforeItLeaves)
 TEST_F(PcToHhcTest, NoAnswerFailsOnPass3000000WithTenDots)
 {
     run({"R1"});
-    EXPECT_EQ(pacing.yields, 3000000);
+    EXPECT_EQ(waiter.yields, 3000000);
     EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 3000000);
     EXPECT_EQ(host.statuses, dots(10));
     EXPECT_EQ(host.eventsWithoutTime(), failedBeforeAnswer(1, msg::kDeviceNotResponding));
@@ -162,7 +162,7 @@ TEST_F(PcToHhcTest, NoAnswerFailsOnPass3000000WithTenDots)
 
 TEST_F(PcToHhcTest, AnswerReadOnTheLastPassIsHonoured)
 {
-    pacing.onYield = [this](long long pass) {
+    waiter.onYield = [this](long long pass) {
         if (pass == 3000000)
             port.feed(QStringLiteral("^"));
     };
@@ -183,7 +183,7 @@ TEST_F(PcToHhcTest, NoiseBeforeAnswerIsDroppedAndNothingAfterItIsRead)
 
 TEST_F(PcToHhcTest, NoWindowLeftEndsHandshakeAsIfAnswered)
 {
-    pacing.windowsOpen = false;
+    waiter.windowsOpen = false;
     run({"R1", "R2"});
     EXPECT_EQ(port.countOf(FakeSerialControl::Op::Input), 0);
     EXPECT_EQ(host.eventsWithoutTime(), succeeded(2));
@@ -205,7 +205,7 @@ class PcToHhcDrainTest : public PcToHhcTest, public ::testing::WithParamInterfac
 
 TEST_P(PcToHhcDrainTest, TransmitQueueGetsThreeSeconds)
 {
-    pacing.passTime = GetParam().passTime;
+    waiter.passTime = GetParam().passTime;
     const auto passes = static_cast<int>(std::chrono::seconds(3) / GetParam().passTime);
     answerBeginRequest();
     port.busyOutReads = GetParam().busyReads;
@@ -213,11 +213,11 @@ TEST_P(PcToHhcDrainTest, TransmitQueueGetsThreeSeconds)
     if (GetParam().sent) {
         EXPECT_EQ(host.eventsWithoutTime(), succeeded(1));
         EXPECT_EQ(port.written, QStringLiteral("^R$"));
-        EXPECT_EQ(pacing.yields, 1 + GetParam().busyReads + 1);
+        EXPECT_EQ(waiter.yields, 1 + GetParam().busyReads + 1);
     } else {
         EXPECT_EQ(host.eventsWithoutTime(), failedWhileSending(1, msg::kDeviceNotResponding));
         EXPECT_EQ(port.written, QStringLiteral("^"));
-        EXPECT_EQ(pacing.yields, 1 + passes);
+        EXPECT_EQ(waiter.yields, 1 + passes);
         EXPECT_EQ(port.countOf(FakeSerialControl::Op::OutBufferCount), passes - 1);
         EXPECT_EQ(port.closes, 1);
     }
@@ -249,12 +249,12 @@ TEST_F(PcToHhcTest, DrainFailureKeepsEarlierRecordsSent)
 // operation with the control's own text and closes nothing more.
 TEST_F(PcToHhcTest, AbortDuringHandshakeEndsRunWithControlText)
 {
-    pacing.onYield = [this](long long pass) {
+    waiter.onYield = [this](long long pass) {
         if (pass == 5)
             port.setPortOpen(false);
     };
     run({"R1"});
-    EXPECT_EQ(pacing.yields, 5);
+    EXPECT_EQ(waiter.yields, 5);
     EXPECT_EQ(host.eventsWithoutTime(),
               failedBeforeAnswer(1, FakeSerialControl::kClosedText));
     EXPECT_EQ(port.closes, 1);
@@ -268,12 +268,12 @@ TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
         if (text == QLatin1String("@"))
             control.busyOutReads = FakeSerialControl::kAlwaysBusy;
     };
-    pacing.onYield = [this](long long pass) {
+    waiter.onYield = [this](long long pass) {
         if (pass == 100)
             port.setPortOpen(false);
     };
     run({"R1", "R2"});
-    EXPECT_EQ(pacing.yields, 100);
+    EXPECT_EQ(waiter.yields, 100);
     EXPECT_EQ(port.written, QStringLiteral("^R1@"));
     EXPECT_EQ(host.eventsWithoutTime(),
               failedWhileSending(2, FakeSerialControl::kClosedText));
@@ -282,7 +282,7 @@ TEST_F(PcToHhcTest, AbortDuringDrainEndsRunWithControlText)
 
 TEST_F(PcToHhcTest, DeviceVanishingDuringHandshakeEndsRunAndClosesPort)
 {
-    pacing.onYield = [this](long long pass) {
+    waiter.onYield = [this](long long pass) {
         if (pass == 7)
             port.vanishedText = QStringLiteral("Input/output error");
     };
@@ -344,7 +344,7 @@ TEST_F(PcToHhcTest, OpenFailurePostsStepTextAndItsCause)
     EXPECT_EQ(host.events,
               (QStringList {msg::kTransferFailed, msg::kErrorOpeningPort, FakeSerialControl::kFailedText}));
     EXPECT_TRUE(port.written.isEmpty());
-    EXPECT_EQ(pacing.yields, 0);
+    EXPECT_EQ(waiter.yields, 0);
 }
 
 TEST_F(PcToHhcTest, CloseFailureAfterSuccessKeepsSuccessMessage)

@@ -23,13 +23,13 @@ protected:
         request.file = dir.filePath(QStringLiteral("received.txt"));
     }
 
-    TransferResult start() { return StartSelectedProcess(host, request, port, pacing, state); }
+    TransferResult start() { return StartSelectedProcess(context, request); }
 
     // As HHC->PC: the device asks to begin in the first pass and sends `reply` once answered.
     void deviceSends(const QString& reply)
     {
         request.direction = Direction::HhcToPc;
-        pacing.onYield = [this](long long pass) {
+        waiter.onYield = [this](long long pass) {
             if (pass == 1)
                 port.feed(QStringLiteral("^"));
         };
@@ -60,9 +60,9 @@ protected:
     QTemporaryDir dir;
     FakeTransferHost host;
     TransferPort port;
-    ScriptedPacing pacing;
+    ScriptedWaiter waiter;
     TransferRequest request = requestFor(Direction::PcToHhc);
-    TransferState state = protocolState();
+    RunContext context {host, port, waiter, protocolCharacters()};
 };
 
 struct PortCase {
@@ -151,7 +151,7 @@ TEST_F(StartCommandTest, ReceiveRunSavesRecords)
     deviceSends(QStringLiteral("A@B$"));
     const TransferResult result = start();
     EXPECT_TRUE(result.succeeded());
-    EXPECT_EQ(result.fileWritten, request.file);
+    EXPECT_EQ(result.receiving.fileWritten, request.file);
     EXPECT_EQ(result.records, 2);
     EXPECT_EQ(fileBytes(), QByteArray("A\r\nB\r\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"received.txt"});
@@ -174,10 +174,10 @@ TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
 {
     writeFile("old\r\n");
     deviceSends(QStringLiteral("R1@R2@R3"));
-    pacing.onYield = [this, first = pacing.onYield](long long pass) {
+    waiter.onYield = [this, first = waiter.onYield](long long pass) {
         first(pass);
         if (pass == 500) {
-            pacing.abort();
+            context.abort();
             port.setPortOpen(false);
         }
     };
@@ -185,7 +185,7 @@ TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
     EXPECT_EQ(fileBytes(), QByteArray("R1\r\nR2\r\n"));
     const QString backup = request.file + QStringLiteral(".bak");
     EXPECT_EQ(result.outcome, Outcome::Aborted);
-    EXPECT_EQ(result.backupKept, backup);
+    EXPECT_EQ(result.receiving.backupKept, backup);
     QFile kept(backup);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("old\r\n"));
@@ -251,7 +251,7 @@ TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTa
     request.file = dir.filePath(QStringLiteral("gone/received.txt"));
     deviceSends(QStringLiteral("A@B$"));
     // The folder disappears while the device sends.
-    pacing.onYield = [this, first = pacing.onYield](long long pass) {
+    waiter.onYield = [this, first = waiter.onYield](long long pass) {
         first(pass);
         if (pass == 2)
             QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively();
@@ -270,7 +270,7 @@ TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTa
                             msg::dataFileRefused(request.file, dir.filePath(QStringLiteral("gone: No such file or directory"))),
                             msg::recordsRecovered(recovery.fileName())}));
     expectEndedOn(msg::recordsRecovered(recovery.fileName()));
-    EXPECT_EQ(result.recoveryFile, recovery.fileName());
+    EXPECT_EQ(result.receiving.recoveryFile, recovery.fileName());
 }
 
 } // namespace

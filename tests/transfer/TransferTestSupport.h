@@ -1,13 +1,13 @@
 #pragma once
 
 #include "FakeTransferHost.h"
-#include "ScriptedPacing.h"
 #include "support/FakeSerialControl.h"
+#include "support/ScriptedWaiter.h"
 
 #include "common/Failure.h"
 #include "eventlog/Messages.h"
 #include "transfer/TransferHost.h"
-#include "transfer/TransferState.h"
+#include "transfer/RunContext.h"
 
 #include <QStringList>
 
@@ -27,9 +27,9 @@ inline TransferRequest requestFor(Direction direction)
     return request;
 }
 
-inline TransferState protocolState()
+inline ProtocolCharacters protocolCharacters()
 {
-    return {QString(), QString(), QStringLiteral("^"), QStringLiteral("$"), QStringLiteral("@")};
+    return {QStringLiteral("^"), QStringLiteral("$"), QStringLiteral("@")};
 }
 
 // The start message as FakeTransferHost::eventsWithoutTime shows it.

@@ -32,13 +32,18 @@ struct PortReadiness {
     bool writable = false;
 };
 
-// How a waiting loop spends the time between two looks at the port when it must
-// not spin: it blocks until the port may have what is wanted, the deadline passes
-// or the run is asked to end. It decides nothing itself; the caller looks again.
-class PortWaits {
+// How a wait spends the time between two looks at the port when it must not spin:
+// it sleeps until the port may have the event, the deadline passes or Abort. It
+// decides nothing itself; the caller looks again.
+class Waiter {
 public:
-    virtual ~PortWaits() = default;
-    virtual void block(PortEvent event, std::chrono::steady_clock::time_point deadline) = 0;
+    using Clock = std::chrono::steady_clock;
+
+    virtual ~Waiter() = default;
+    // False when nobody is left to end a wait: no window is open.
+    virtual bool until(PortEvent event, Clock::time_point deadline) = 0;
+    // The clock of the deadlines.
+    virtual Clock::time_point now() const { return Clock::now(); }
 };
 
 } // namespace ql

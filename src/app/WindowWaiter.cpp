@@ -1,8 +1,8 @@
-#include "app/WindowPacing.h"
+#include "app/WindowWaiter.h"
 
 #include "app/PortNotifier.h"
+#include "serial/PortProcedures.h"
 #include "serial/SerialControl.h"
-#include "transfer/TransferWaits.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include <thread>
+#include <utility>
 
 namespace ql {
 
@@ -24,31 +25,32 @@ constexpr auto kLongestTimedWait = std::chrono::hours(1);
 
 } // namespace
 
-WindowPacing::WindowPacing(SerialControl& port)
-    : TransferPacing(kHandshakeTimeout),
-      m_port(port)
+WindowWaiter::WindowWaiter(SerialControl& port, std::function<void()> quitting)
+    : m_port(port),
+      m_quitting(std::move(quitting))
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { wake(); });
 }
 
-WindowPacing::~WindowPacing() = default;
+WindowWaiter::~WindowWaiter() = default;
 
-void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
+bool WindowWaiter::until(PortEvent event, Clock::time_point deadline)
 {
     const PortReadiness ready = m_port.readiness(event);
     const auto left = std::min(std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()),
                                ready.within);
-    if (ready.now || aborted() || left <= std::chrono::nanoseconds(0)) {
+    // Abort closes the port, which is then ready at once.
+    if (ready.now || left <= std::chrono::nanoseconds(0)) {
         yieldNowAndThen();
-        return;
+        return m_attended;
     }
     const bool onHandle = ready.handle >= 0 && (event == PortEvent::Input || ready.writable);
     if (left < kShortestTimedWait && !onHandle) {
         std::this_thread::sleep_for(left);
         yieldNowAndThen();
-        return;
+        return m_attended;
     }
     PortNotifier* watched = nullptr;
     if (onHandle) {
@@ -68,19 +70,20 @@ void WindowPacing::sleep(PortEvent event, Clock::time_point deadline)
     // The application is quitting: every event loop returns at once from now on, so
     // no wait would sleep again and a reception would spin for ever.
     if (ended < 0) {
-        abort();
+        m_quitting();
         forcePortClosed(m_port);
     }
+    return m_attended;
 }
 
-PortNotifier& WindowPacing::notifier(std::unique_ptr<PortNotifier>& slot, std::intptr_t handle, PortEvent event)
+PortNotifier& WindowWaiter::notifier(std::unique_ptr<PortNotifier>& slot, std::intptr_t handle, PortEvent event)
 {
     if (!slot || slot->handle() != handle)
         slot = std::make_unique<PortNotifier>(handle, event, [this] { wake(); });
     return *slot;
 }
 
-void WindowPacing::wake()
+void WindowWaiter::wake()
 {
     // An aborted port's handle is about to close.
     for (PortNotifier* watched : {m_readable.get(), m_writable.get()}) {
@@ -91,7 +94,7 @@ void WindowPacing::wake()
         m_loop->quit();
 }
 
-void WindowPacing::yieldNowAndThen()
+void WindowWaiter::yieldNowAndThen()
 {
     if (Clock::now() - m_lastYield < kYieldInterval)
         return;
@@ -99,7 +102,7 @@ void WindowPacing::yieldNowAndThen()
     afterEvents();
 }
 
-void WindowPacing::afterEvents()
+void WindowWaiter::afterEvents()
 {
     m_lastYield = Clock::now();
     m_attended = false;
@@ -108,11 +111,6 @@ void WindowPacing::afterEvents()
         if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog))
             m_attended = true;
     }
-}
-
-bool WindowPacing::attended() const
-{
-    return m_attended;
 }
 
 } // namespace ql

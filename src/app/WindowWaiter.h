@@ -1,9 +1,10 @@
 #pragma once
 
-#include "transfer/TransferPacing.h"
+#include "serial/Waiter.h"
 
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class QEventLoop;
@@ -13,22 +14,20 @@ namespace ql {
 class PortNotifier;
 class SerialControl;
 
-// The window's pacing: its waits sleep in Qt's event loop until the port has
+// The window's waiter: its waits sleep in Qt's event loop until the port has
 // input, a timer fires or the operator aborts, so that the window stays live and
 // waiting costs no processor time. Waits shorter than a timer can measure, the
 // line time of a character, sleep in place between two looks at the window.
-class WindowPacing final : public TransferPacing {
+class WindowWaiter final : public Waiter {
 public:
-    // Ten dots of 1.5 s.
-    static constexpr std::chrono::milliseconds kHandshakeTimeout {15000};
+    // `quitting` is told when the application quits during a wait, before the port
+    // closes: the run is to end.
+    WindowWaiter(SerialControl& port, std::function<void()> quitting);
+    ~WindowWaiter() override;
 
-    explicit WindowPacing(SerialControl& port);
-    ~WindowPacing() override;
-
-protected:
-    void sleep(PortEvent event, Clock::time_point deadline) override;
-    void wake() override;
-    bool attended() const override;
+    bool until(PortEvent event, Clock::time_point deadline) override;
+    // Ends a wait at once, for Abort.
+    void wake();
 
 private:
     // Runs what the window has waiting, at most once in kYieldInterval.
@@ -37,6 +36,7 @@ private:
     PortNotifier& notifier(std::unique_ptr<PortNotifier>& slot, std::intptr_t handle, PortEvent event);
 
     SerialControl& m_port;
+    std::function<void()> m_quitting;
     QTimer m_timer;
     std::unique_ptr<PortNotifier> m_readable;
     std::unique_ptr<PortNotifier> m_writable;

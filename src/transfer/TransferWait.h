@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/Failure.h"
+#include "serial/Waiter.h"
+
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+namespace ql {
+
+class MessagePoster;
+
+// A handshake shows one more dot on the status line for each of these it waits.
+inline constexpr std::chrono::milliseconds kDotInterval {1500};
+// Ten dots.
+inline constexpr std::chrono::milliseconds kHandshakeTimeout {15000};
+
+// The failure the transfers raise when their own waits run out.
+class DeviceNotResponding final : public Failure {
+public:
+    DeviceNotResponding();
+};
+
+// One wait of a transfer, between its looks at the port, on the waiter's clock.
+class TransferWait {
+public:
+    using Clock = Waiter::Clock;
+
+    // For the device's answer or begin request: shows the progress dots on
+    // `poster`'s status line, and runs out after `timeout` (never when zero).
+    static TransferWait handshake(Waiter& waiter, MessagePoster& poster, std::chrono::milliseconds timeout);
+    // For the transmit queue to empty before a record: runs out after `stall`.
+    static TransferWait drain(Waiter& waiter, std::chrono::milliseconds stall);
+    // For the characters of a record: never runs out.
+    static TransferWait record(Waiter& waiter);
+
+    // Before each look at the port: sleeps until the port may have what the wait is
+    // for, the next dot is due, the wait runs out or Abort. False when nobody is
+    // left to end the wait.
+    bool nextPass();
+    // After each pass: shows the dots due, and fails with DeviceNotResponding once
+    // the wait has run out.
+    void checkTime();
+
+private:
+    TransferWait(Waiter& waiter, PortEvent event, MessagePoster* dots, std::optional<std::chrono::milliseconds> limit);
+    int dotsDue() const;
+
+    Waiter& m_waiter;
+    PortEvent m_event;
+    MessagePoster* m_dotsPoster;
+    Clock::time_point m_start;
+    Clock::time_point m_deadline = Clock::time_point::max();
+    QString m_dots;
+};
+
+} // namespace ql
