@@ -238,7 +238,7 @@ public:
         // The device reads the last characters after the port closed.
         for (int i = 0; i < 5000 && !received(*device); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        run.ok = m_window->lastMessage() == ql::msg::kTransferSucceeded && receivedExactly(*device, records);
+        run.ok = m_window->lastResult() && m_window->lastResult()->succeeded() && receivedExactly(*device, records);
         if (began(*device) && received(*device))
             run.transferSeconds = seconds(*received(*device) - *began(*device));
         return run;

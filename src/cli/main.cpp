@@ -69,6 +69,8 @@ int transfer(const CliOptions& options)
                     options.dataBits, options.stopBits};
     request.file = options.file;
     request.handshakeTimeout = options.handshakeTimeout;
+    if (options.handshakeTimeout.count() == 0)
+        request.handshakeTimeout.reset();
     CliHost::Output output;
     output.quiet = options.quiet;
     output.progress = standardErrorIsTerminal() ? stderr : nullptr;

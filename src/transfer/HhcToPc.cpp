@@ -16,9 +16,9 @@ namespace ql {
 
 namespace {
 
-void awaitBeginRequest(RunContext& run, std::chrono::milliseconds timeout)
+void awaitBeginRequest(RunContext& run, std::optional<std::chrono::milliseconds> timeout)
 {
-    TransferWait wait = TransferWait::handshake(run.waiter, run.host, timeout);
+    TransferWait wait(run.waiter, PortEvent::Input, timeout, &run.host);
     for (;;) {
         wait.nextPass();
         const QString received = run.MSCommI.Input();
@@ -36,7 +36,7 @@ void awaitBeginRequest(RunContext& run, std::chrono::milliseconds timeout)
 template <typename Take>
 QString readToBoundary(RunContext& run, Take take)
 {
-    TransferWait wait = TransferWait::record(run.waiter);
+    TransferWait wait(run.waiter, PortEvent::Input, std::nullopt);
     for (;;) {
         wait.nextPass();
         if (run.MSCommI.InBufferCount() == 0)

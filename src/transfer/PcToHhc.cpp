@@ -18,9 +18,9 @@ namespace {
 
 const QString kRecordsRemaining = QStringLiteral(" records remaining");
 
-void awaitAnswer(RunContext& run, std::chrono::milliseconds timeout)
+void awaitAnswer(RunContext& run, std::optional<std::chrono::milliseconds> timeout)
 {
-    TransferWait wait = TransferWait::handshake(run.waiter, run.host, timeout);
+    TransferWait wait(run.waiter, PortEvent::Input, timeout, &run.host);
     for (;;) {
         // With no window left there is nobody to abort the wait, so go on.
         if (!wait.nextPass())
@@ -33,7 +33,7 @@ void awaitAnswer(RunContext& run, std::chrono::milliseconds timeout)
 
 void awaitEmptyTransmitQueue(RunContext& run)
 {
-    TransferWait wait = TransferWait::drain(run.waiter, run.MSCommI.outputStall());
+    TransferWait wait(run.waiter, PortEvent::OutputSent, run.MSCommI.outputStall());
     for (;;) {
         wait.nextPass();
         wait.checkTime();

@@ -23,13 +23,13 @@ struct ReceptionLimits {
 
 // What a run is asked to do: the direction (none when none is selected), the
 // line as the operator set it, the data file, and how long the handshake waits
-// (without end when zero).
+// (without end when none).
 struct TransferRequest {
     std::optional<Direction> direction;
     LineControls line;
     QString file;
     ReceptionLimits limits;
-    std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout;
+    std::optional<std::chrono::milliseconds> handshakeTimeout = kHandshakeTimeout;
 };
 
 // A front end as the transfer procedures see it: where messages go, the records

@@ -12,8 +12,8 @@ DeviceNotResponding::DeviceNotResponding()
 {
 }
 
-TransferWait::TransferWait(Waiter& waiter, PortEvent event, MessagePoster* dots,
-                           std::optional<std::chrono::milliseconds> limit)
+TransferWait::TransferWait(Waiter& waiter, PortEvent event, std::optional<std::chrono::milliseconds> limit,
+                           MessagePoster* dots)
     : m_waiter(waiter),
       m_event(event),
       m_dotsPoster(dots),
@@ -21,21 +21,6 @@ TransferWait::TransferWait(Waiter& waiter, PortEvent event, MessagePoster* dots,
 {
     if (limit)
         m_deadline = m_start + *limit;
-}
-
-TransferWait TransferWait::handshake(Waiter& waiter, MessagePoster& poster, std::chrono::milliseconds timeout)
-{
-    return {waiter, PortEvent::Input, &poster, timeout.count() > 0 ? std::optional(timeout) : std::nullopt};
-}
-
-TransferWait TransferWait::drain(Waiter& waiter, std::chrono::milliseconds stall)
-{
-    return {waiter, PortEvent::OutputSent, nullptr, stall};
-}
-
-TransferWait TransferWait::record(Waiter& waiter)
-{
-    return {waiter, PortEvent::Input, nullptr, std::nullopt};
 }
 
 bool TransferWait::nextPass()

@@ -23,18 +23,16 @@ public:
     DeviceNotResponding();
 };
 
-// One wait of a transfer, between its looks at the port, on the waiter's clock.
+// One wait of a transfer between its looks at the port, on the waiter's clock: for
+// the device's answer or begin request (a handshake, which shows its progress dots
+// on the status line of `dots`), for the transmit queue to empty before a record,
+// or for the characters of a record. It runs out after `limit`, never without one.
 class TransferWait {
 public:
     using Clock = Waiter::Clock;
 
-    // For the device's answer or begin request: shows the progress dots on
-    // `poster`'s status line, and runs out after `timeout` (never when zero).
-    static TransferWait handshake(Waiter& waiter, MessagePoster& poster, std::chrono::milliseconds timeout);
-    // For the transmit queue to empty before a record: runs out after `stall`.
-    static TransferWait drain(Waiter& waiter, std::chrono::milliseconds stall);
-    // For the characters of a record: never runs out.
-    static TransferWait record(Waiter& waiter);
+    TransferWait(Waiter& waiter, PortEvent event, std::optional<std::chrono::milliseconds> limit,
+                 MessagePoster* dots = nullptr);
 
     // Before each look at the port: sleeps until the port may have what the wait is
     // for, the next dot is due, the wait runs out or Abort. False when nobody is
@@ -45,7 +43,6 @@ public:
     void checkTime();
 
 private:
-    TransferWait(Waiter& waiter, PortEvent event, MessagePoster* dots, std::optional<std::chrono::milliseconds> limit);
     int dotsDue() const;
 
     Waiter& m_waiter;
