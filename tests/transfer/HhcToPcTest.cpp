@@ -7,8 +7,10 @@
 namespace ql::test {
 namespace {
 
-class HhcToPcTest : public ::testing::Test {
+class HhcToPcTest : public TransferTest {
 protected:
+    HhcToPcTest() : TransferTest(Direction::HhcToPc) {}
+
     // The device sends `beginRequest` during the given pass of the begin wait and,
     // once answered, `reply`.
     void device(const QString& reply, const QString& beginRequest = QStringLiteral("^"), long long requestPass = 1)
@@ -38,12 +40,6 @@ protected:
 
     static QStringList waiting() { return {kStartedHhc2Pc, kConfigured, msg::kWaitingBeginRequest}; }
     static QStringList answered() { return waiting() << msg::kSentResponse; }
-
-    FakeTransferHost host;
-    TransferPort port;
-    ScriptedWaiter waiter;
-    TransferRequest request = requestFor(Direction::HhcToPc);
-    RunContext context {host, port, waiter, protocolCharacters()};
 };
 
 struct ReceiveCase {

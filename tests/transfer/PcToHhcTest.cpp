@@ -7,8 +7,10 @@
 namespace ql::test {
 namespace {
 
-class PcToHhcTest : public ::testing::Test {
+class PcToHhcTest : public TransferTest {
 protected:
+    PcToHhcTest() : TransferTest(Direction::PcToHhc) {}
+
     // The device answers the begin request with the same character.
     void answerBeginRequest(const QString& answer = QStringLiteral("^"))
     {
@@ -45,12 +47,6 @@ protected:
         return announced(count) << msg::kGotResponse << msg::kSendingData << msg::kTransferFailed
                                 << reason;
     }
-
-    FakeTransferHost host;
-    TransferPort port;
-    ScriptedWaiter waiter;
-    TransferRequest request = requestFor(Direction::PcToHhc);
-    RunContext context {host, port, waiter, protocolCharacters()};
 };
 
 struct SendCase {

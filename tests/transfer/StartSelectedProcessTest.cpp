@@ -15,8 +15,10 @@
 namespace ql::test {
 namespace {
 
-class StartCommandTest : public ::testing::Test {
+class StartCommandTest : public TransferTest {
 protected:
+    StartCommandTest() : TransferTest(Direction::PcToHhc) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -58,11 +60,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    FakeTransferHost host;
-    TransferPort port;
-    ScriptedWaiter waiter;
-    TransferRequest request = requestFor(Direction::PcToHhc);
-    RunContext context {host, port, waiter, protocolCharacters()};
 };
 
 struct PortCase {

@@ -11,6 +11,8 @@
 
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 namespace ql::test {
 
 // The serial control of the transfer tests: polled millions of times, it keeps counts only.
@@ -18,19 +20,22 @@ struct TransferPort : FakeSerialControl {
     TransferPort() { recordCalls = false; }
 };
 
-inline TransferRequest requestFor(Direction direction)
-{
-    TransferRequest request;
-    request.direction = direction;
-    request.line = {QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("1")};
-    request.file = QStringLiteral("data.txt");
-    return request;
-}
+// A run in one direction, against the fakes and on the scripted clock.
+class TransferTest : public ::testing::Test {
+protected:
+    explicit TransferTest(Direction direction)
+    {
+        request.direction = direction;
+        request.line = {QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("1")};
+        request.file = QStringLiteral("data.txt");
+    }
 
-inline ProtocolCharacters protocolCharacters()
-{
-    return {QStringLiteral("^"), QStringLiteral("$"), QStringLiteral("@")};
-}
+    FakeTransferHost host;
+    TransferPort port;
+    ScriptedWaiter waiter;
+    TransferRequest request;
+    RunContext context {host, port, waiter, {QStringLiteral("^"), QStringLiteral("$"), QStringLiteral("@")}};
+};
 
 // The start message as FakeTransferHost::eventsWithoutTime shows it.
 inline const QString kStartedPc2Hhc = msg::startedPc2Hhc(QStringLiteral("HH:mm:ss"));
