@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/Waiter.h"
 #include "serial/SerialControl.h"
+#include "serial/Waiter.h"
 
 #include <QString>
 
