@@ -375,9 +375,16 @@ void SerialDevice::discardIn()
 {
     m_in.clear();
     m_inPos = 0;
-    m_found->readStale = m_found->read && m_found->read->pending;
+    const HANDLE handle = handleOf(m_handle);
+    // A read under way may hold input from before: it is ended here (PurgeComm
+    // does not end it under Wine), and what it brings is dropped.
+    if (Operation* op = m_found->read.get(); op != nullptr && op->pending) {
+        CancelIoEx(handle, &op->io);
+        WaitForSingleObject(op->io.hEvent, kIoBoundMs);
+        m_found->readStale = true;
+    }
     // A device that is gone has nothing left to discard.
-    PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR);
+    PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
 void SerialDevice::discardOut()
