@@ -92,8 +92,8 @@ struct Operation {
     }
 };
 
-// Operations that a close left with the driver, each freed once it has ended, by
-// this close or a later one. Adding takes no memory, so that a close cannot fail.
+// Operations that a closed device left with the driver, each freed once it has
+// ended, then or at a later close. Adding takes no memory, so that it cannot fail.
 SRWLOCK g_leftLock = SRWLOCK_INIT;
 std::unique_ptr<Operation> g_left;
 
@@ -167,6 +167,12 @@ struct SerialDevice::Found {
     DWORD writeFrom = 0;
     DWORD writeTo = 0;
 
+    // After the close: what has not ended yet stays with the driver.
+    ~Found()
+    {
+        leaveWithDriver(std::move(read));
+        leaveWithDriver(std::move(write));
+    }
     DWORD writeHeld() const { return writeTo - writeFrom; }
 };
 
@@ -255,8 +261,6 @@ void SerialDevice::apply(const LineSettings& settings)
 
 std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
 {
-    if (m_handle == -1)
-        failGone(ERROR_INVALID_HANDLE);
     const HANDLE handle = handleOf(m_handle);
     Found& found = *m_found;
     Operation& op = *found.write;
@@ -300,8 +304,6 @@ std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
 
 std::int64_t SerialDevice::fillInput()
 {
-    if (m_handle == -1)
-        failGone(ERROR_INVALID_HANDLE);
     if (m_inPos == m_in.size()) {
         m_in.resize(0);
         m_inPos = 0;
@@ -378,9 +380,9 @@ void SerialDevice::discardIn()
     const HANDLE handle = handleOf(m_handle);
     // A read under way may hold input from before: it is ended here (PurgeComm
     // does not end it under Wine), and what it brings is dropped.
-    if (Operation* op = m_found->read.get(); op != nullptr && op->pending) {
-        CancelIoEx(handle, &op->io);
-        WaitForSingleObject(op->io.hEvent, kIoBoundMs);
+    if (Operation& op = *m_found->read; op.pending) {
+        CancelIoEx(handle, &op.io);
+        WaitForSingleObject(op.io.hEvent, kIoBoundMs);
         m_found->readStale = true;
     }
     // A device that is gone has nothing left to discard.
@@ -434,8 +436,6 @@ void SerialDevice::release(Leftover leftover) noexcept
     if (m_found->timeoutsChanged)
         SetCommTimeouts(handle, &m_found->timeouts);
     CloseHandle(handle);
-    leaveWithDriver(std::move(m_found->read));
-    leaveWithDriver(std::move(m_found->write));
 
     m_in.resize(0);
     m_inPos = 0;
