@@ -41,16 +41,6 @@ HANDLE handleOf(std::intptr_t value)
     return reinterpret_cast<HANDLE>(value);
 }
 
-std::wstring widen(const std::string& text)
-{
-    const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), size);
-    return result;
-}
-
 // One overlapped operation with its own event and buffer, none of which may go
 // while the driver holds the operation.
 struct Operation {
@@ -116,10 +106,11 @@ void leaveWithDriver(std::unique_ptr<Operation> operation) noexcept
 // COM ports above 9 open only under the device namespace, so a bare "COM12" gets it.
 std::wstring deviceName(const std::string& path)
 {
-    const std::wstring name = widen(path);
-    if (name.find_first_of(L"\\/:") != std::wstring::npos)
-        return name;
-    return L"\\\\.\\" + name;
+    const int length = static_cast<int>(path.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, path.data(), length, nullptr, 0);
+    std::wstring name(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), length, name.data(), size);
+    return name.find_first_of(L"\\/:") != std::wstring::npos ? name : L"\\\\.\\" + name;
 }
 
 void setLine(DCB& dcb, const LineSettings& settings)
