@@ -1,5 +1,7 @@
 #include "app/SingleInstanceLock.h"
 
+#include "common/SystemText.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -9,17 +11,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 
 namespace ql {
 namespace {
 
 const QString kLockName = QStringLiteral("quorvalink.lock");
-
-QString systemText(int error)
-{
-    return QString::fromStdString(std::system_category().message(error));
-}
 
 // A folder of this user's own without any of the permissions in `deniedToOthers`:
 // nobody else can plant or swap its files.
@@ -59,7 +55,7 @@ SingleInstanceLock::Outcome SingleInstanceLock::tryAcquire()
     const QString folder = QFileInfo(m_path).path();
     const QByteArray folderName = QFile::encodeName(folder);
     if (::mkdir(folderName.constData(), 0700) != 0 && errno != EEXIST) {
-        m_failure = folder + QStringLiteral(": ") + systemText(errno);
+        m_failure = folder + QStringLiteral(": ") + QString::fromStdString(systemText(errno));
         return Outcome::Unavailable;
     }
     if (!isOwnFolder(folderName, S_IWGRP | S_IWOTH)) {
@@ -78,7 +74,7 @@ SingleInstanceLock::Outcome SingleInstanceLock::tryAcquire()
             errno = EACCES;
     }
     if (fd < 0) {
-        m_failure = m_path + QStringLiteral(": ") + systemText(errno);
+        m_failure = m_path + QStringLiteral(": ") + QString::fromStdString(systemText(errno));
         return Outcome::Unavailable;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -86,7 +82,7 @@ SingleInstanceLock::Outcome SingleInstanceLock::tryAcquire()
         ::close(fd);
         if (error == EWOULDBLOCK)
             return Outcome::HeldElsewhere;
-        m_failure = m_path + QStringLiteral(": ") + systemText(error);
+        m_failure = m_path + QStringLiteral(": ") + QString::fromStdString(systemText(error));
         return Outcome::Unavailable;
     }
     m_handle = fd;

@@ -1,25 +1,12 @@
 #include "app/SingleInstanceLock.h"
 
+#include "common/SystemText.h"
+
 #include <QDir>
 
 #include <windows.h>
 
 namespace ql {
-namespace {
-
-QString systemText(DWORD error)
-{
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const QString text = QString::fromWCharArray(buffer, static_cast<qsizetype>(length)).trimmed();
-    LocalFree(buffer);
-    return text.isEmpty() ? QStringLiteral("system error %1").arg(error) : text;
-}
-
-} // namespace
-
 SingleInstanceLock::SingleInstanceLock() : SingleInstanceLock(defaultPath()) {}
 
 SingleInstanceLock::SingleInstanceLock(const QString& lockPath) : m_path(lockPath) {}
@@ -53,7 +40,7 @@ SingleInstanceLock::Outcome SingleInstanceLock::tryAcquire()
         const DWORD error = GetLastError();
         if (error == ERROR_SHARING_VIOLATION)
             return Outcome::HeldElsewhere;
-        m_failure = m_path + QStringLiteral(": ") + systemText(error);
+        m_failure = m_path + QStringLiteral(": ") + QString::fromStdString(systemText(error));
         return Outcome::Unavailable;
     }
     m_handle = reinterpret_cast<std::intptr_t>(handle);

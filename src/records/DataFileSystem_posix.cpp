@@ -1,5 +1,7 @@
 #include "records/DataFileSystem.h"
 
+#include "common/SystemText.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -86,11 +87,6 @@ bool writeAll(int fd, QByteArrayView bytes)
     return true;
 }
 
-QString systemText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // The reason of the call that just failed; a failure the system did not name is an I/O error.
 int lastError()
 {
@@ -111,11 +107,11 @@ QString folderRefusal(const QString& path)
     const QByteArray name = encoded(folder);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0)
-        return folder + QStringLiteral(": ") + systemText(errno);
+        return folder + QStringLiteral(": ") + QString::fromStdString(systemText(errno));
     if (!S_ISDIR(st.st_mode))
-        return folder + QStringLiteral(": ") + systemText(ENOTDIR);
+        return folder + QStringLiteral(": ") + QString::fromStdString(systemText(ENOTDIR));
     if (::access(name.constData(), W_OK | X_OK) != 0)
-        return folder + QStringLiteral(": ") + systemText(errno);
+        return folder + QStringLiteral(": ") + QString::fromStdString(systemText(errno));
     return {};
 }
 
@@ -171,7 +167,7 @@ QString replaceThrough(const QString& name, const std::function<bool(int fd)>& f
     QByteArray temporary = folder + '/' + prefix + "XXXXXX";
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid())
-        return systemText(lastError());
+        return QString::fromStdString(systemText(lastError()));
     // Held until the file has its name, so that no other save takes it for a stale
     // one. Where the file system has no locks, no save removes any.
     const Fd lock(::flock(fd.get(), LOCK_EX) == 0 ? ::dup(fd.get()) : -1);
@@ -183,7 +179,7 @@ QString replaceThrough(const QString& name, const std::function<bool(int fd)>& f
     if (error == 0)
         return {};
     ::unlink(temporary.constData());
-    return systemText(error);
+    return QString::fromStdString(systemText(error));
 }
 
 } // namespace
@@ -202,13 +198,15 @@ PathFacts inspect(const QString& path)
         facts.kind = missing ? PathFacts::Kind::Missing : PathFacts::Kind::Other;
         const QString folderProblem = folderRefusal(path);
         facts.folderWritable = folderProblem.isEmpty();
-        facts.refusal = !missing ? (error == ENOENT ? QStringLiteral("a symbolic link to nothing") : systemText(error))
-                                 : folderProblem;
+        facts.refusal = missing           ? folderProblem
+                        : error == ENOENT ? QStringLiteral("a symbolic link to nothing")
+                                          : QString::fromStdString(systemText(error));
         return facts;
     }
     if (!S_ISREG(st.st_mode)) {
         facts.kind = PathFacts::Kind::Other;
-        facts.refusal = S_ISDIR(st.st_mode) ? systemText(EISDIR) : QStringLiteral("not a regular file");
+        facts.refusal = S_ISDIR(st.st_mode) ? QString::fromStdString(systemText(EISDIR))
+                                            : QStringLiteral("not a regular file");
         return facts;
     }
     facts.kind = PathFacts::Kind::Regular;
@@ -223,7 +221,7 @@ PathFacts inspect(const QString& path)
     facts.writable = ::access(encoded(facts.target).constData(), W_OK) == 0;
     struct stat folder {};
     if (!facts.writable) {
-        facts.refusal = systemText(errno);
+        facts.refusal = QString::fromStdString(systemText(errno));
     } else if (st.st_nlink > 1 && ::stat(encoded(QFileInfo(facts.target).absolutePath()).constData(), &folder) == 0
                && sharedFolder(folder)) {
         // Where the kernel does not guard hard links, anyone may give a file of ours
@@ -324,7 +322,7 @@ QString replaceWithCopy(const QString& name, const QString& copyOf)
 {
     Fd from(openExisting(copyOf, O_RDONLY));
     if (!from.valid())
-        return systemText(lastError());
+        return QString::fromStdString(systemText(lastError()));
     return replaceThrough(name, [&](int fd) {
         QByteArray buffer(kChunkBytes, Qt::Uninitialized);
         for (;;) {
@@ -359,13 +357,13 @@ QString overwriteInPlace(const QString& path, QByteArrayView bytes)
 {
     Fd fd(openExisting(path, O_WRONLY));
     if (!fd.valid())
-        return systemText(lastError());
+        return QString::fromStdString(systemText(lastError()));
     int error = writeAll(fd.get(), bytes) && ::ftruncate(fd.get(), bytes.size()) == 0 && ::fsync(fd.get()) == 0
         ? 0
         : lastError();
     if (!fd.close() && error == 0)
         error = lastError();
-    return error == 0 ? QString() : systemText(error);
+    return error == 0 ? QString() : QString::fromStdString(systemText(error));
 }
 
 QStringList temporaryFolders()
@@ -388,7 +386,7 @@ QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken)
     } while (fd < 0 && errno == EINTR);
     taken = fd < 0 && errno == EEXIST;
     if (fd < 0)
-        return systemText(errno);
+        return QString::fromStdString(systemText(errno));
     Fd file(fd);
     int error = 0;
     if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0)
@@ -398,7 +396,7 @@ QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken)
     if (error == 0)
         return {};
     ::unlink(name.constData());
-    return systemText(error);
+    return QString::fromStdString(systemText(error));
 }
 
 } // namespace ql::fs

@@ -1,5 +1,7 @@
 #include "records/DataFileSystem.h"
 
+#include "common/SystemText.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFileInfo>
@@ -88,18 +90,6 @@ bool writeAll(HANDLE handle, QByteArrayView bytes)
     return true;
 }
 
-QString systemText(DWORD error)
-{
-    wchar_t* text = nullptr;
-    const DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                          | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const QString result = size > 0 ? QString::fromWCharArray(text, static_cast<qsizetype>(size)).trimmed()
-                                    : QStringLiteral("error %1").arg(error);
-    LocalFree(text);
-    return result;
-}
-
 // Windows tells who may add files to a folder only by its access lists, so this
 // asks the folder itself, with a file that is gone again when its handle closes.
 bool folderWritable(const QString& path)
@@ -120,7 +110,7 @@ DWORD lastError()
 
 QString lastSystemText()
 {
-    return systemText(lastError());
+    return QString::fromStdString(systemText(lastError()));
 }
 
 // Whether the user this process runs as owns the file.
@@ -196,7 +186,7 @@ QString replaceThrough(const QString& name, Fill fill)
             DeleteFileW(native(temporary).c_str());
         return failure;
     }
-    return systemText(ERROR_FILE_EXISTS);
+    return QString::fromStdString(systemText(ERROR_FILE_EXISTS));
 }
 
 } // namespace
@@ -213,7 +203,7 @@ PathFacts inspect(const QString& path)
                                                                                      : PathFacts::Kind::Other;
         facts.folderWritable = folderWritable(path);
         if (facts.kind == PathFacts::Kind::Other)
-            facts.refusal = systemText(error);
+            facts.refusal = QString::fromStdString(systemText(error));
         else if (!facts.folderWritable)
             facts.refusal = QFileInfo(path).absolutePath() + QStringLiteral(": no new file can be made there");
         return facts;
@@ -332,7 +322,7 @@ QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken)
     if (!handle.valid()) {
         const DWORD error = GetLastError();
         taken = error == ERROR_FILE_EXISTS;
-        return systemText(error);
+        return QString::fromStdString(systemText(error));
     }
     taken = false;
     DWORD error = 0;
@@ -343,7 +333,7 @@ QString createPrivate(const QString& path, QByteArrayView bytes, bool& taken)
     if (error == 0)
         return {};
     DeleteFileW(native(path).c_str());
-    return systemText(error);
+    return QString::fromStdString(systemText(error));
 }
 
 } // namespace ql::fs

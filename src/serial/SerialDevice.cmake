@@ -16,4 +16,5 @@ else()
   message(FATAL_ERROR "No serial device files for ${CMAKE_SYSTEM_NAME}: the serial layer is written for Linux "
                       "(termios2, /proc, statx) and Windows only.")
 endif()
+target_link_libraries(ql_serial_device PRIVATE ql_system_text)
 ql_layer(ql_serial_device)

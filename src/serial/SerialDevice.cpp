@@ -1,6 +1,9 @@
 #include "serial/SerialDevice.h"
 
+#include "common/SystemText.h"
+
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -13,16 +16,48 @@ namespace {
 // The longest a close waits between two looks at a queue that is going out.
 constexpr auto kDrainLook = std::chrono::milliseconds(5);
 
+// The system's text as the end of one of this device's sentences.
+std::string deviceText(int error)
+{
+    std::string text = systemText(error);
+    while (!text.empty() && text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
 } // namespace
 
-void SerialDevice::fail(int error, const std::string& what) const
+void SerialDevice::fail(int error, const std::string& what, SerialError::Kind kind) const
 {
-    throw SerialError(SerialError::Kind::Failed, error, what + " " + m_path + ": " + systemText(error));
+    throw SerialError(kind, error, what + " " + m_path + ": " + deviceText(error));
 }
 
 void SerialDevice::failGone(int error) const
 {
-    throw SerialError(SerialError::Kind::Gone, error, "The device " + m_path + " is gone: " + systemText(error));
+    throw SerialError(SerialError::Kind::Gone, error, "The device " + m_path + " is gone: " + deviceText(error));
+}
+
+void SerialDevice::refuse(int error, const std::string& why) const
+{
+    throw SerialError(SerialError::Kind::Refused, error,
+                      "Cannot set the line of " + m_path + ": " + why + ": " + deviceText(error));
+}
+
+std::string SerialDevice::refusedPart(bool frameTaken, std::uint32_t wantedBaud, std::uint32_t gotBaud)
+{
+    if (!frameTaken)
+        return "the driver does not offer this combination of parity, data bits and stop bits";
+    // Drivers round the rate to what their clock divides; 2% is what a UART line tolerates.
+    const double difference = std::abs(static_cast<double>(gotBaud) - static_cast<double>(wantedBaud));
+    if (difference > wantedBaud * 0.02)
+        return "the driver does not run at " + std::to_string(wantedBaud) + " baud (it set " + std::to_string(gotBaud)
+               + ")";
+    return {};
+}
+
+std::chrono::nanoseconds SerialDevice::characterTime() const
+{
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(m_line.bitsPerCharacter() * 1e9 / m_line.baud));
 }
 
 void SerialDevice::pushOutput()
@@ -39,8 +74,7 @@ void SerialDevice::pushOutput()
 
 void SerialDevice::write(const char* data, std::size_t size)
 {
-    if (m_outPos < m_out.size())
-        pushOutput();
+    pushOutput();
     // Nothing may overtake what is still queued.
     const std::size_t done = m_outPos == m_out.size() ? writeNow(data, size) : 0;
     if (done < size)
@@ -49,8 +83,7 @@ void SerialDevice::write(const char* data, std::size_t size)
 
 std::string_view SerialDevice::read(std::size_t max)
 {
-    if (m_outPos < m_out.size())
-        pushOutput();
+    pushOutput();
     if (m_inPos == m_in.size() && fillInput() == 0)
         return {};
     const std::size_t count = std::min(max, m_in.size() - m_inPos);
@@ -82,12 +115,10 @@ bool SerialDevice::drain(std::chrono::milliseconds stall)
     std::int64_t queued = 0;
     auto lastMove = std::chrono::steady_clock::now();
     for (;;) {
-        if (m_outPos < m_out.size()) {
-            try {
-                pushOutput();
-            } catch (const SerialError&) {
-                return false;
-            }
+        try {
+            pushOutput();
+        } catch (const SerialError&) {
+            return false;
         }
         const std::optional<std::int64_t> nowQueued = queuedInSystem();
         // A device that is gone keeps nothing; what it had counts as lost.

@@ -117,14 +117,20 @@ private:
     std::optional<std::int64_t> queuedInSystem();
     bool drain(std::chrono::milliseconds stall);
     void release(Leftover leftover) noexcept;
-    [[noreturn]] void fail(int error, const std::string& what) const;
+    [[noreturn]] void fail(int error, const std::string& what,
+                           SerialError::Kind kind = SerialError::Kind::Failed) const;
     [[noreturn]] void failGone(int error) const;
-    // The system's text for one of its error numbers.
-    static std::string systemText(int error);
+    // Refuses line settings that the driver did not take as asked.
+    [[noreturn]] void refuse(int error, const std::string& why) const;
+    // What the driver made of a request, or an empty text when it took all of it.
+    static std::string refusedPart(bool frameTaken, std::uint32_t wantedBaud, std::uint32_t gotBaud);
+    // The time one character takes on the line as it is set.
+    std::chrono::nanoseconds characterTime() const;
 
     std::string m_path;
     std::intptr_t m_handle = -1; // the platform's descriptor or handle
     bool m_pseudoTerminal = false;
+    LineSettings m_line; // as the last apply() set it
     std::unique_ptr<Found> m_found;
     // Read from the system in chunks, handed out a character at a time.
     std::string m_in;

@@ -14,8 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -82,20 +80,6 @@ std::string heldBy(dev_t device)
 {
     const std::optional<DeviceHolder> holder = otherHolder(device);
     return holder ? "In use by " + holder->name + " (process " + std::to_string(holder->pid) + "):" : std::string();
-}
-
-// What the driver made of the request, or an empty text when it took all of it.
-std::string refusedPart(const termios2& wanted, const termios2& got)
-{
-    const tcflag_t frame = CSIZE | PARENB | PARODD | CSTOPB;
-    if ((wanted.c_cflag & frame) != (got.c_cflag & frame))
-        return "the driver does not offer this combination of parity, data bits and stop bits";
-    // Drivers round the rate to what their clock divides; 2% is what a UART line tolerates.
-    const double difference = std::abs(static_cast<double>(got.c_ospeed) - static_cast<double>(wanted.c_ospeed));
-    if (difference > wanted.c_ospeed * 0.02)
-        return "the driver does not run at " + std::to_string(wanted.c_ospeed) + " baud (it set "
-               + std::to_string(got.c_ospeed) + ")";
-    return {};
 }
 
 } // namespace
@@ -171,11 +155,6 @@ SerialDevice::~SerialDevice()
     }
 }
 
-std::string SerialDevice::systemText(int error)
-{
-    return std::strerror(error);
-}
-
 void SerialDevice::apply(const LineSettings& settings)
 {
     const int fd = static_cast<int>(m_handle);
@@ -187,20 +166,20 @@ void SerialDevice::apply(const LineSettings& settings)
     m_found->lineChanged = true;
     if (retryIoctl(fd, TCSETS2, &wanted) != 0) {
         const int error = errno;
-        const std::string what = "Cannot set " + std::to_string(settings.baud) + " baud on";
-        if (error == EINVAL)
-            throw SerialError(SerialError::Kind::Refused, error, what + " " + m_path + ": " + systemText(error));
-        fail(error, what);
+        fail(error, "Cannot set " + std::to_string(settings.baud) + " baud on",
+             error == EINVAL ? SerialError::Kind::Refused : SerialError::Kind::Failed);
     }
     termios2 got {};
     if (retryIoctl(fd, TCGETS2, &got) != 0)
         fail(errno, "Cannot read the line settings of");
-    const std::string refused = refusedPart(wanted, got);
+    const tcflag_t frame = CSIZE | PARENB | PARODD | CSTOPB;
+    const std::string refused
+        = refusedPart((wanted.c_cflag & frame) == (got.c_cflag & frame), wanted.c_ospeed, got.c_ospeed);
     if (!refused.empty()) {
         retryIoctl(fd, TCSETS2, &before);
-        throw SerialError(SerialError::Kind::Refused, EINVAL,
-                          "Cannot set the line of " + m_path + ": " + refused + ": " + systemText(EINVAL));
+        refuse(EINVAL, refused);
     }
+    m_line = settings;
 }
 
 std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
@@ -334,23 +313,6 @@ void SerialDevice::release(Leftover leftover) noexcept
     m_outPos = 0;
 }
 
-namespace {
-
-// The time one character takes on the line as the driver has it set.
-std::chrono::nanoseconds characterTime(int fd)
-{
-    termios2 tio {};
-    if (retryIoctl(fd, TCGETS2, &tio) != 0 || tio.c_ospeed == 0)
-        return std::chrono::milliseconds(1);
-    const tcflag_t size = tio.c_cflag & CSIZE;
-    const double dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
-    const double stopBits = (tio.c_cflag & CSTOPB) == 0 ? 1 : size == CS5 ? 1.5 : 2;
-    const double bits = 1 + dataBits + ((tio.c_cflag & PARENB) != 0 ? 1 : 0) + stopBits;
-    return std::chrono::nanoseconds(static_cast<std::int64_t>(bits * 1e9 / tio.c_ospeed));
-}
-
-} // namespace
-
 PortReadiness SerialDevice::readiness(PortEvent event)
 {
     const int fd = static_cast<int>(m_handle);
@@ -367,7 +329,7 @@ PortReadiness SerialDevice::readiness(PortEvent event)
     // queue needs at the line rate. What the system had no room for waits behind a
     // full buffer of its own, until the system has room. The handle still tells a
     // hang-up.
-    const std::chrono::nanoseconds lineTime = queued * characterTime(fd);
+    const std::chrono::nanoseconds lineTime = queued * characterTime();
     const bool backlog = m_outPos < m_out.size();
     return {false, fd, backlog ? std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook) : lineTime, backlog};
 }

@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cmath>
-#include <limits>
 #include <memory>
 #include <thread>
 
+// Each kind of overlapped operation has one owner, as in Qt's serial port: the read
+// and the write each keep theirs from start to end, and a call never waits for one
+// longer than kIoBoundMs; what is still under way is taken up by a later call. The
+// read asks for what waits, or, when nothing does, for one character: that read
+// stays with the driver until a character comes, and is what a wait for input
+// sleeps on.
 namespace ql {
 
 const int SerialDevice::kStalledError = ERROR_TIMEOUT;
@@ -19,15 +23,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr DWORD kQueueBytes = 4096;
-// A write hands the driver what it takes within this time and keeps the rest for
-// later calls; the system's timer may stretch it to one tick.
+// A write hands the driver what it takes within this time; the rest is handed on
+// by a later call. The system's timer may stretch it to one tick.
 constexpr DWORD kWriteWaitMs = 1;
-// How often a wait for input looks at the driver when it cannot wait for the
-// driver's event.
-constexpr DWORD kAwaitLookMs = 1;
+// The longest one call waits for an operation that should end at once: the read
+// of what waits.
+constexpr DWORD kIoBoundMs = 200;
+// How often a wait for output looks at the port while the driver had no room.
+constexpr auto kBacklogLook = std::chrono::milliseconds(2);
 // A UART's transmit FIFO: characters the driver no longer counts but the wire has
 // not carried yet.
-constexpr double kFifoCharacters = 17.0;
+constexpr int kFifoCharacters = 17;
 constexpr auto kFifoWaitCap = std::chrono::milliseconds(1000);
 
 HANDLE handleOf(std::intptr_t value)
@@ -35,39 +41,14 @@ HANDLE handleOf(std::intptr_t value)
     return reinterpret_cast<HANDLE>(value);
 }
 
-std::string narrow(const wchar_t* text, int length)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text, length, result.data(), size, nullptr, nullptr);
-    return result;
-}
-
-std::wstring widen(const std::string& text)
-{
-    const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), size);
-    return result;
-}
-
-// How long an overlapped read or write may take, though the port's time-outs end it
-// at once or within kWriteWaitMs (Wine does not always keep them), and how long an
-// operation asked to end may take to end.
-constexpr DWORD kIoBoundMs = 200;
-// A wait for input on the driver's event still looks at the port this often: the
-// signal of a wait that a driver ended on its own may come late or not at all.
-constexpr auto kArrivalLook = std::chrono::milliseconds(100);
-
-// One overlapped operation with its own event, buffer and event mask, none of
-// which may go while the driver holds the operation.
+// One overlapped operation with its own event and buffer, none of which may go
+// while the driver holds the operation.
 struct Operation {
     OVERLAPPED io {};
     std::array<char, kQueueBytes> buffer {};
-    DWORD mask = 0;
+    bool pending = false; // started, and its result not taken yet
+    // Where a close leaves it with the driver.
+    std::unique_ptr<Operation> next;
 
     Operation() { io.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
     ~Operation()
@@ -77,53 +58,59 @@ struct Operation {
     }
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
+
+    // The system signals the event last, once nothing of the operation is used.
+    bool ended() const { return HasOverlappedIoCompleted(&io) && WaitForSingleObject(io.hEvent, 0) == WAIT_OBJECT_0; }
+
+    // Notes the start of an operation (ReadFile or WriteFile on this one, which
+    // also reset the event): the system's number of its failure, or 0 once it runs.
+    DWORD begin(BOOL started)
+    {
+        if (!started && GetLastError() != ERROR_IO_PENDING)
+            return GetLastError();
+        pending = true;
+        return 0;
+    }
+
+    // Takes the result of an operation that ended: how much it moved, and the
+    // system's number of its failure (0 when none).
+    DWORD take(HANDLE port, DWORD& moved)
+    {
+        pending = false;
+        moved = 0;
+        return GetOverlappedResult(port, &io, &moved, FALSE) ? 0 : GetLastError();
+    }
 };
 
-// Asks the driver to end the operation and gives it kIoBoundMs to do so. Should it
-// never end it (Wine, now and then, with a wait for input), the operation is left
-// to the driver, a few bytes for the life of the program, rather than freed under
-// it: the slot gets a fresh one.
-bool settle(HANDLE port, std::unique_ptr<Operation>& slot)
-{
-    OVERLAPPED& io = slot->io;
-    CancelIoEx(port, &io);
-    const auto until = Clock::now() + std::chrono::milliseconds(kIoBoundMs);
-    // The waits let the system deliver the end it reports.
-    while (!HasOverlappedIoCompleted(&io)) {
-        if (Clock::now() >= until) {
-            static_cast<void>(slot.release());
-            slot = std::make_unique<Operation>();
-            return false;
-        }
-        WaitForSingleObject(io.hEvent, 1);
-    }
-    return true;
-}
+// Operations that a closed device left with the driver, each freed once it has
+// ended, then or at a later close. Adding takes no memory, so that it cannot fail.
+SRWLOCK g_leftLock = SRWLOCK_INIT;
+std::unique_ptr<Operation> g_left;
 
-// Ends a read or write that `started` began, with what it moved in `done`.
-BOOL finish(HANDLE port, std::unique_ptr<Operation>& slot, BOOL started, DWORD& done)
+void leaveWithDriver(std::unique_ptr<Operation> operation) noexcept
 {
-    done = 0;
-    if (!started && GetLastError() != ERROR_IO_PENDING)
-        return FALSE;
-    if (GetOverlappedResultEx(port, &slot->io, &done, kIoBoundMs, FALSE))
-        return TRUE;
-    if (GetLastError() != WAIT_TIMEOUT)
-        return FALSE;
-    if (!settle(port, slot)) {
-        SetLastError(ERROR_OPERATION_ABORTED);
-        return FALSE;
+    AcquireSRWLockExclusive(&g_leftLock);
+    if (operation->pending && !operation->ended()) {
+        operation->next = std::move(g_left);
+        g_left = std::move(operation);
     }
-    return GetOverlappedResult(port, &slot->io, &done, FALSE) || GetLastError() == ERROR_OPERATION_ABORTED;
+    for (std::unique_ptr<Operation>* link = &g_left; *link;) {
+        if ((*link)->ended())
+            *link = std::move((*link)->next);
+        else
+            link = &(*link)->next;
+    }
+    ReleaseSRWLockExclusive(&g_leftLock);
 }
 
 // COM ports above 9 open only under the device namespace, so a bare "COM12" gets it.
 std::wstring deviceName(const std::string& path)
 {
-    const std::wstring name = widen(path);
-    if (name.find_first_of(L"\\/:") != std::wstring::npos)
-        return name;
-    return L"\\\\.\\" + name;
+    const int length = static_cast<int>(path.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, path.data(), length, nullptr, 0);
+    std::wstring name(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), length, name.data(), size);
+    return name.find_first_of(L"\\/:") != std::wstring::npos ? name : L"\\\\.\\" + name;
 }
 
 void setLine(DCB& dcb, const LineSettings& settings)
@@ -154,19 +141,6 @@ void setLine(DCB& dcb, const LineSettings& settings)
                                                         : ONE5STOPBITS;
 }
 
-// What the driver made of the request, or an empty text when it took all of it.
-std::string refusedPart(const DCB& wanted, const DCB& got)
-{
-    if (wanted.ByteSize != got.ByteSize || wanted.Parity != got.Parity || wanted.StopBits != got.StopBits)
-        return "the driver does not offer this combination of parity, data bits and stop bits";
-    // Drivers round the rate to what their clock divides; 2% is what a UART line tolerates.
-    const double difference = std::abs(static_cast<double>(got.BaudRate) - static_cast<double>(wanted.BaudRate));
-    if (difference > wanted.BaudRate * 0.02)
-        return "the driver does not run at " + std::to_string(wanted.BaudRate) + " baud (it set "
-               + std::to_string(got.BaudRate) + ")";
-    return {};
-}
-
 } // namespace
 
 struct SerialDevice::Found {
@@ -174,55 +148,23 @@ struct SerialDevice::Found {
     COMMTIMEOUTS timeouts {};
     bool lineChanged = false;
     bool timeoutsChanged = false;
-    // The handle is opened for overlapped I/O so that a wait for arriving input can
-    // be pending while reads and writes go on.
-    std::unique_ptr<Operation> io = std::make_unique<Operation>();
-    // Its event is signalled when a character arrives; a window's event loop waits on it.
-    std::unique_ptr<Operation> arrival = std::make_unique<Operation>();
-    bool arrivalPending = false;
-    // Waits in a row that the driver ended with no event.
-    int unaskedEnds = 0;
-    static constexpr int kUnaskedEndsLimit = 8;
+    std::unique_ptr<Operation> read = std::make_unique<Operation>();
+    // A read that a discard overtook: what it brings is dropped.
+    bool readStale = false;
+    // A read of one character when nothing waited.
+    bool readWakes = false;
+    std::unique_ptr<Operation> write = std::make_unique<Operation>();
+    // The part of the write's buffer that the driver has not taken yet.
+    DWORD writeFrom = 0;
+    DWORD writeTo = 0;
 
-    void endArrivalWait(HANDLE port)
+    // After the close: what has not ended yet stays with the driver.
+    ~Found()
     {
-        if (!arrivalPending)
-            return;
-        // Setting the mask again ends a pending wait, as cancelling does.
-        SetCommMask(port, EV_RXCHAR);
-        settle(port, arrival);
-        arrivalPending = false;
+        leaveWithDriver(std::move(read));
+        leaveWithDriver(std::move(write));
     }
-
-    // The event that the next arriving character signals, or none when the driver
-    // offers no such wait.
-    HANDLE arrivalEvent(HANDLE port)
-    {
-        OVERLAPPED& wait = arrival->io;
-        if (arrivalPending) {
-            if (!HasOverlappedIoCompleted(&wait)) {
-                // Some drivers signal the event of a wait that ended before this
-                // one began; a character that came meanwhile is in the count the
-                // caller reads next.
-                ResetEvent(wait.hEvent);
-                return wait.hEvent;
-            }
-            // Ended by a character, or by the driver for its own reasons: either
-            // way a new wait begins.
-            arrivalPending = false;
-            unaskedEnds = arrival->mask == 0 ? unaskedEnds + 1 : 0;
-        }
-        // A driver that keeps ending the wait unasked cannot hold one (Wine on a
-        // pseudo-terminal ends each within milliseconds, hundreds a second): waits
-        // then look at the port now and then, which costs far less.
-        if (unaskedEnds >= kUnaskedEndsLimit)
-            return nullptr;
-        ResetEvent(wait.hEvent);
-        if (WaitCommEvent(port, &arrival->mask, &wait) || GetLastError() != ERROR_IO_PENDING)
-            return nullptr;
-        arrivalPending = true;
-        return wait.hEvent;
-    }
+    DWORD writeHeld() const { return writeTo - writeFrom; }
 };
 
 SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings)
@@ -241,7 +183,7 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
     m_handle = reinterpret_cast<std::intptr_t>(handle);
 
     try {
-        if (m_found->io->io.hEvent == nullptr || m_found->arrival->io.hEvent == nullptr)
+        if (m_found->read->io.hEvent == nullptr || m_found->write->io.hEvent == nullptr)
             fail(static_cast<int>(GetLastError()), "Cannot open");
         m_found->line.DCBlength = sizeof(m_found->line);
         if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &m_found->line))
@@ -250,16 +192,15 @@ SerialDevice::SerialDevice(const std::string& path, const LineSettings& settings
             fail(static_cast<int>(GetLastError()), "Cannot read the time-outs of");
         // Only a request: drivers that keep their own queue sizes refuse it, and work.
         SetupComm(handle, kQueueBytes, kQueueBytes);
+        // No read time-outs: a read waits for as many characters as it asks for.
         COMMTIMEOUTS timeouts {};
-        // With both read totals 0, this makes a read return at once with what waits.
-        timeouts.ReadIntervalTimeout = MAXDWORD;
         timeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
         m_found->timeoutsChanged = true;
         if (!SetCommTimeouts(handle, &timeouts))
             fail(static_cast<int>(GetLastError()), "Cannot set the time-outs of");
         apply(settings);
-        // Without it a wait for input falls back to looking now and then.
-        SetCommMask(handle, EV_RXCHAR);
+        // From here a character that comes ends the read that waits for it.
+        fillInput();
     } catch (...) {
         release(Leftover::Keep);
         throw;
@@ -274,22 +215,6 @@ SerialDevice::~SerialDevice()
     } catch (const SerialError&) {
         // The handle is closed all the same, and there is no one left to tell.
     }
-}
-
-std::string SerialDevice::systemText(int error)
-{
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                                        nullptr);
-    std::string text = length > 0 ? narrow(buffer, static_cast<int>(length)) : std::string();
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
-        text.pop_back();
-    if (text.empty())
-        text = "system error " + std::to_string(static_cast<DWORD>(error));
-    return text;
 }
 
 void SerialDevice::apply(const LineSettings& settings)
@@ -314,35 +239,56 @@ void SerialDevice::apply(const LineSettings& settings)
         got.DCBlength = sizeof(got);
         if (!GetCommState(handle, &got))
             fail(static_cast<int>(GetLastError()), "Cannot read the line settings of");
-        refused = refusedPart(wanted, got);
+        refused = refusedPart(
+            wanted.ByteSize == got.ByteSize && wanted.Parity == got.Parity && wanted.StopBits == got.StopBits,
+            wanted.BaudRate, got.BaudRate);
     }
     if (!refused.empty()) {
         SetCommState(handle, &before);
-        throw SerialError(SerialError::Kind::Refused, static_cast<int>(error),
-                          "Cannot set the line of " + m_path + ": " + refused + ": "
-                              + systemText(static_cast<int>(error)));
+        refuse(static_cast<int>(error), refused);
     }
+    m_line = settings;
 }
 
 std::size_t SerialDevice::writeNow(const char* data, std::size_t size)
 {
     const HANDLE handle = handleOf(m_handle);
+    Found& found = *m_found;
+    Operation& op = *found.write;
+    // What a device that went away did not take is lost with it.
+    const auto gone = [&](DWORD error) {
+        found.writeFrom = found.writeTo = 0;
+        failGone(static_cast<int>(error));
+    };
     std::size_t done = 0;
-    while (done < size) {
-        std::unique_ptr<Operation>& op = m_found->io;
-        const DWORD chunk = static_cast<DWORD>(std::min(size - done, op->buffer.size()));
-        std::copy_n(data + done, chunk, op->buffer.data());
-        DWORD written = 0;
-        // A write that timed out took what the driver could hold; some drivers
-        // report the time-out as a failure.
-        if (!finish(handle, op, WriteFile(handle, op->buffer.data(), chunk, nullptr, &op->io), written)) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_TIMEOUT && error != ERROR_SEM_TIMEOUT)
-                failGone(static_cast<int>(error));
+    for (;;) {
+        if (op.pending) {
+            if (!op.ended())
+                break;
+            DWORD written = 0;
+            // A write that timed out took what the driver could hold; some drivers
+            // report the time-out as a failure.
+            const DWORD error = op.take(handle, written);
+            if (error != 0 && error != ERROR_TIMEOUT && error != ERROR_SEM_TIMEOUT && error != ERROR_OPERATION_ABORTED)
+                gone(error);
+            found.writeFrom = std::min(found.writeFrom + written, found.writeTo);
+            // The driver took nothing: the rest waits for a later call.
+            if (written == 0)
+                break;
         }
-        if (written == 0)
-            break;
-        done += written;
+        if (found.writeHeld() == 0) {
+            if (done == size)
+                break;
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, op.buffer.size()));
+            std::copy_n(data + done, chunk, op.buffer.data());
+            found.writeFrom = 0;
+            found.writeTo = chunk;
+            done += chunk;
+        }
+        const DWORD error
+            = op.begin(WriteFile(handle, op.buffer.data() + found.writeFrom, found.writeHeld(), nullptr, &op.io));
+        if (error != 0)
+            gone(error);
     }
     return done;
 }
@@ -353,29 +299,46 @@ std::int64_t SerialDevice::fillInput()
         m_in.resize(0);
         m_inPos = 0;
     }
-    // An overlapped read may wait for its first byte whatever the time-outs say, so
-    // it asks for no more than the driver holds. A device that went away fails the
-    // look at the driver's status.
     const HANDLE handle = handleOf(m_handle);
-    DWORD errors = 0;
-    COMSTAT status {};
-    if (!ClearCommError(handle, &errors, &status))
-        failGone(static_cast<int>(GetLastError()));
-    const DWORD wanted = std::min<DWORD>({status.cbInQue, static_cast<DWORD>(kReadChunk), kQueueBytes});
-    if (wanted == 0)
-        return 0;
-    std::unique_ptr<Operation>& op = m_found->io;
-    DWORD got = 0;
-    if (!finish(handle, op, ReadFile(handle, op->buffer.data(), wanted, nullptr, &op->io), got))
-        failGone(static_cast<int>(GetLastError()));
-    m_in.insert(m_in.end(), op->buffer.data(), op->buffer.data() + got);
-    return got;
+    Found& found = *m_found;
+    Operation& op = *found.read;
+    std::int64_t fetched = 0;
+    for (;;) {
+        if (!op.pending) {
+            // A device that went away fails the look at the driver's status.
+            DWORD errors = 0;
+            COMSTAT status {};
+            if (!ClearCommError(handle, &errors, &status))
+                failGone(static_cast<int>(GetLastError()));
+            const DWORD wanted = std::clamp<DWORD>(status.cbInQue, 1, static_cast<DWORD>(kReadChunk));
+            found.readWakes = status.cbInQue == 0;
+            const DWORD error = op.begin(ReadFile(handle, op.buffer.data(), wanted, nullptr, &op.io));
+            if (error != 0)
+                failGone(static_cast<int>(error));
+            if (!found.readWakes)
+                WaitForSingleObject(op.io.hEvent, kIoBoundMs);
+        }
+        if (!op.ended())
+            return fetched;
+        DWORD got = 0;
+        const DWORD error = op.take(handle, got);
+        if (error != 0 && error != ERROR_OPERATION_ABORTED)
+            failGone(static_cast<int>(error));
+        if (found.readStale)
+            got = 0;
+        found.readStale = false;
+        m_in.insert(m_in.end(), op.buffer.data(), op.buffer.data() + got);
+        fetched += got;
+        // The character that ended a wait may have others behind it.
+        if (!found.readWakes || got == 0)
+            return fetched;
+        found.readWakes = false;
+    }
 }
 
 std::int64_t SerialDevice::waitingIn()
 {
-    if (m_outPos < m_out.size())
-        pushOutput();
+    pushOutput();
     // What is buffered is counted without a call; otherwise one read both counts
     // and fetches, as on the other platforms.
     if (m_inPos < m_in.size())
@@ -393,28 +356,35 @@ std::int64_t SerialDevice::waitingIn()
 
 std::int64_t SerialDevice::waitingOut()
 {
-    if (m_outPos < m_out.size())
-        pushOutput();
+    pushOutput();
     // This also clears a line error, which would otherwise be reported again and again.
-    DWORD errors = 0;
-    COMSTAT status {};
-    if (!ClearCommError(handleOf(m_handle), &errors, &status))
+    const std::optional<std::int64_t> queued = queuedInSystem();
+    if (!queued)
         failGone(static_cast<int>(GetLastError()));
-    return static_cast<std::int64_t>(status.cbOutQue) + static_cast<std::int64_t>(m_out.size() - m_outPos);
+    return *queued + static_cast<std::int64_t>(m_out.size() - m_outPos);
 }
 
 void SerialDevice::discardIn()
 {
     m_in.clear();
     m_inPos = 0;
+    const HANDLE handle = handleOf(m_handle);
+    // A read under way may hold input from before: it is ended here (PurgeComm
+    // does not end it under Wine), and what it brings is dropped.
+    if (Operation& op = *m_found->read; op.pending) {
+        CancelIoEx(handle, &op.io);
+        WaitForSingleObject(op.io.hEvent, kIoBoundMs);
+        m_found->readStale = true;
+    }
     // A device that is gone has nothing left to discard.
-    PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR);
+    PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
 void SerialDevice::discardOut()
 {
     m_out.clear();
     m_outPos = 0;
+    m_found->writeFrom = m_found->writeTo = 0;
     PurgeComm(handleOf(m_handle), PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
@@ -424,7 +394,8 @@ std::optional<std::int64_t> SerialDevice::queuedInSystem()
     COMSTAT status {};
     if (!ClearCommError(handleOf(m_handle), &errors, &status))
         return std::nullopt;
-    return status.cbOutQue;
+    // A driver counts a write under way, or (Wine) not.
+    return std::max<std::int64_t>(status.cbOutQue, m_found->writeHeld());
 }
 
 void SerialDevice::release(Leftover leftover) noexcept
@@ -434,20 +405,23 @@ void SerialDevice::release(Leftover leftover) noexcept
     // What cannot go out is dropped, so that closing the handle does not wait for it.
     if (leftover == Leftover::Discard)
         PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
-    m_found->endArrivalWait(handle);
+    // Nothing is left under way that the close has not asked to end.
+    CancelIoEx(handle, nullptr);
+    std::array<HANDLE, 2> ending {};
+    DWORD count = 0;
+    for (const Operation* op : {m_found->read.get(), m_found->write.get()}) {
+        if (op->pending)
+            ending[count++] = op->io.hEvent;
+    }
+    if (count > 0)
+        WaitForMultipleObjects(count, ending.data(), TRUE, kIoBoundMs);
     // The driver keeps the settings after the close, so they go back before it.
     // After a delivered queue the last characters may still be in the UART's FIFO,
     // which no count shows: they leave at the line's own rate first.
     if (m_found->lineChanged) {
-        DCB now {};
-        now.DCBlength = sizeof(now);
-        if (leftover == Leftover::Delivered && GetCommState(handle, &now) && now.BaudRate > 0) {
-            const double bits = 2.0 + now.ByteSize + (now.Parity == NOPARITY ? 0.0 : 1.0)
-                              + (now.StopBits == ONESTOPBIT ? 0.0 : 1.0);
-            const auto fifo = std::chrono::milliseconds(static_cast<std::int64_t>(
-                std::ceil(kFifoCharacters * bits * 1000.0 / static_cast<double>(now.BaudRate))));
-            std::this_thread::sleep_for(std::min<std::chrono::milliseconds>(fifo, kFifoWaitCap));
-        }
+        if (leftover == Leftover::Delivered)
+            std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(kFifoCharacters * characterTime(),
+                                                                           kFifoWaitCap));
         SetCommState(handle, &m_found->line);
     }
     if (m_found->timeoutsChanged)
@@ -464,39 +438,31 @@ PortReadiness SerialDevice::readiness(PortEvent event)
 {
     if (m_handle == -1)
         return {true};
-    const HANDLE handle = handleOf(m_handle);
-    if (event == PortEvent::Input && m_inPos < m_in.size())
-        return {true};
-    // Armed before the driver's count is read, so that no character slips between.
-    const HANDLE arrival = event == PortEvent::Input ? m_found->arrivalEvent(handle) : nullptr;
-    DWORD errors = 0;
-    COMSTAT status {};
-    // A device that went away is ready: the next look at the port reports it.
-    if (!ClearCommError(handle, &errors, &status))
-        return {true};
-    const auto look = std::chrono::milliseconds(kAwaitLookMs);
     if (event == PortEvent::Input) {
-        if (status.cbInQue > 0)
+        // Only a read that is waiting for a character has something to sleep on;
+        // otherwise a look at the port starts one.
+        const Operation& op = *m_found->read;
+        if (m_inPos < m_in.size() || !op.pending || op.ended())
             return {true};
-        if (arrival == nullptr)
-            return {false, -1, look};
-        return {false, reinterpret_cast<std::intptr_t>(arrival), kArrivalLook};
+        return {false, reinterpret_cast<std::intptr_t>(op.io.hEvent)};
     }
-    const std::int64_t queued = static_cast<std::int64_t>(m_out.size() - m_outPos) + status.cbOutQue;
+    const std::optional<std::int64_t> system = queuedInSystem();
+    // A device that went away is ready: the next look at the port reports it.
+    if (!system)
+        return {true};
+    const std::int64_t queued = *system + static_cast<std::int64_t>(m_out.size() - m_outPos);
     if (queued == 0)
         return {true};
     // No event tells that the line has sent a character: wait for the time the
-    // queue needs at the line rate, looking now and then while the program holds
-    // output the driver had no room for.
-    DCB line {};
-    line.DCBlength = sizeof(line);
-    if (!GetCommState(handle, &line) || line.BaudRate == 0)
-        return {false, -1, look};
-    const double bits = 2.0 + line.ByteSize + (line.Parity == NOPARITY ? 0.0 : 1.0)
-                      + (line.StopBits == ONESTOPBIT ? 0.0 : 1.0);
-    const auto lineTime = std::chrono::nanoseconds(
-        static_cast<std::int64_t>(static_cast<double>(queued) * bits * 1e9 / line.BaudRate));
-    return {false, -1, std::max<std::chrono::nanoseconds>(lineTime, look * 2)};
+    // queue needs at the line rate, or until the driver takes a write under way.
+    const std::chrono::nanoseconds lineTime = queued * characterTime();
+    const Operation& op = *m_found->write;
+    if (op.pending)
+        return op.ended() ? PortReadiness {true}
+                          : PortReadiness {false, reinterpret_cast<std::intptr_t>(op.io.hEvent), lineTime, true};
+    if (m_found->writeHeld() > 0 || m_outPos < m_out.size())
+        return {false, -1, kBacklogLook};
+    return {false, -1, std::max<std::chrono::nanoseconds>(lineTime, kBacklogLook)};
 }
 
 bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_point deadline)
@@ -514,11 +480,12 @@ bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_
         handles[count++] = handleOf(ready.handle);
     if (wakeHandle != -1)
         handles[count++] = handleOf(wakeHandle);
-    if (count == 0) {
+    const DWORD woke = count > 0 ? WaitForMultipleObjects(count, handles, FALSE, waitMs) : WAIT_TIMEOUT;
+    // Nothing to sleep on, or a wait that the system refuses (a handle gone bad):
+    // the time passes all the same, so that the caller, which looks at the port
+    // again, does not spin.
+    if (count == 0 || woke == WAIT_FAILED)
         Sleep(waitMs);
-        return false;
-    }
-    const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, waitMs);
     return wakeHandle != -1 && woke == WAIT_OBJECT_0 + count - 1;
 }
 

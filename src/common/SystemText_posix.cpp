@@ -1,0 +1,12 @@
+#include "common/SystemText.h"
+
+#include <cstring>
+
+namespace ql {
+
+std::string systemText(int error)
+{
+    return std::strerror(error);
+}
+
+} // namespace ql
