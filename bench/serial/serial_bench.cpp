@@ -6,6 +6,7 @@
 #include "serial/PortMap.h"
 #include "serial/PortProcedures.h"
 #include "serial/SystemSerialControl.h"
+#include "support/PtyPair.h"
 
 #include <QCoreApplication>
 #include <QProcessEnvironment>
@@ -16,7 +17,6 @@
 #include <memory>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <thread>
 #include <unistd.h>
 
@@ -24,27 +24,10 @@ namespace {
 
 using ql::bench::Clock;
 using ql::bench::seconds;
+using ql::test::PtyPair;
 
 constexpr int kChars = 1 << 20;
 constexpr qint16 kPort = 1;
-
-struct Pty {
-    int master = -1;
-    QString slavePath;
-
-    Pty()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            std::perror("openpty");
-            std::exit(1);
-        }
-        ::close(slave);
-        slavePath = QString::fromLocal8Bit(name);
-    }
-    ~Pty() { ::close(master); }
-};
 
 // Reads the master until `count` bytes came; returns how many did.
 qint64 drain(int master, qint64 count)
@@ -63,27 +46,10 @@ qint64 drain(int master, qint64 count)
     return got;
 }
 
-void feed(int master, qint64 count)
-{
-    char buffer[4096];
-    for (std::size_t i = 0; i < sizeof buffer; ++i)
-        buffer[i] = static_cast<char>('A' + i % 26);
-    qint64 sent = 0;
-    while (sent < count) {
-        const ssize_t n = ::write(master, buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, count - sent)));
-        if (n > 0) {
-            sent += n;
-        } else {
-            pollfd ready {master, POLLOUT, 0};
-            ::poll(&ready, 1, 100);
-        }
-    }
-}
-
-std::unique_ptr<ql::SystemSerialControl> openControl(const Pty& pty)
+std::unique_ptr<ql::SystemSerialControl> openControl(const PtyPair& pty)
 {
     QProcessEnvironment environment;
-    environment.insert(ql::PortMap::variableName(kPort), pty.slavePath);
+    environment.insert(ql::PortMap::variableName(kPort), pty.slavePath());
     auto control = std::make_unique<ql::SystemSerialControl>(ql::PortMap::fromRule(environment, {}));
     ql::OpenSerialPort(*control, ql::LineControls {QString::number(kPort), QStringLiteral("921600"),
                                                  QStringLiteral("8"), QStringLiteral("1")});
@@ -92,11 +58,11 @@ std::unique_ptr<ql::SystemSerialControl> openControl(const Pty& pty)
 
 double bulkWrite(const QString& text)
 {
-    Pty pty;
+    PtyPair pty;
     const auto controlOwner = openControl(pty);
     auto& control = *controlOwner;
     std::atomic<qint64> received {0};
-    std::thread reader([&] { received = drain(pty.master, text.size()); });
+    std::thread reader([&] { received = drain(pty.masterFd(), text.size()); });
     const auto start = Clock::now();
     control.setOutput(text);
     while (control.OutBufferCount() != 0) {
@@ -111,11 +77,11 @@ double bulkWrite(const QString& text)
 
 double pacedWrite(const QString& text)
 {
-    Pty pty;
+    PtyPair pty;
     const auto controlOwner = openControl(pty);
     auto& control = *controlOwner;
     std::atomic<qint64> received {0};
-    std::thread reader([&] { received = drain(pty.master, text.size()); });
+    std::thread reader([&] { received = drain(pty.masterFd(), text.size()); });
     const QString piece = text.left(32767);
     const auto start = Clock::now();
     qint64 sent = 0;
@@ -133,10 +99,13 @@ double pacedWrite(const QString& text)
 
 double singleReads(qint64 count)
 {
-    Pty pty;
+    PtyPair pty;
     const auto controlOwner = openControl(pty);
     auto& control = *controlOwner;
-    std::thread writer([&] { feed(pty.master, count); });
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (qint64 i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>('A' + i % 26);
+    std::thread writer([&] { pty.write(bytes); });
     const auto start = Clock::now();
     qint64 got = 0;
     const auto deadline = start + std::chrono::seconds(30);

@@ -6,9 +6,9 @@
 #include "app/frmHelpAbout.h"
 #include "eventlog/Messages.h"
 #include "records/RecordList.h"
+#include "support/Files.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QTemporaryDir>
@@ -220,9 +220,7 @@ TEST_F(PortListTest, ADeviceFileAppearingProbesAgain)
     const int before = devices.listings;
 
     devices.plug({{QStringLiteral("/dev/ttyS0")}, {QStringLiteral("/dev/ttyUSB0")}});
-    QFile plugged(deviceDirectory.filePath(QStringLiteral("ttyUSB0")));
-    ASSERT_TRUE(plugged.open(QIODevice::WriteOnly));
-    plugged.close();
+    writeFile(deviceDirectory.filePath(QStringLiteral("ttyUSB0")), {});
 
     EXPECT_TRUE(waitFor([&] {
         QCoreApplication::processEvents();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmMainWin.h"
+#include "support/FindControl.h"
 #include "support/WaitFor.h"
 
 #include <QApplication>
@@ -32,9 +33,7 @@ protected:
     template <typename Control = QWidget>
     Control* control(const char* name) const
     {
-        auto* found = window->findChild<Control*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << "no control " << name;
-        return found;
+        return findControl<Control>(*window, name);
     }
 
     // Runs what the window has queued behind the current event, such as a Tab.

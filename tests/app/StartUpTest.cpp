@@ -4,6 +4,7 @@
 #include "app/QtFileDialog.h"
 #include "app/SingleInstanceLock.h"
 #include "app/mdlMainModule.h"
+#include "support/Files.h"
 #include "support/WaitFor.h"
 
 #include <QAbstractButton>
@@ -147,13 +148,6 @@ TEST(SingleInstanceGuard, ALockLeftByAKilledCopyDoesNotBlockTheNextStart)
 
 using Outcome = SingleInstanceLock::Outcome;
 
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
 struct LockCase {
     const char* name;
     // Prepares the folder `dir` and returns the lock's path in it.
@@ -193,25 +187,25 @@ INSTANTIATE_TEST_SUITE_P(
                   Outcome::Acquired},
         LockCase {"EmptyFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), {});
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), {});
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
                   Outcome::Acquired},
         LockCase {"GarbageFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), QByteArray("\xff\x00garbage\n", 10));
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), QByteArray("\xff\x00garbage\n", 10));
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
                   Outcome::Acquired},
         LockCase {"OwnerGone",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), "999999\nquorvalink\nhost\n");
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), "999999\nquorvalink\nhost\n");
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
                   Outcome::Acquired},
         LockCase {"UnreadableFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), {});
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), {});
                       chmod(QFile::encodeName(dir.filePath(QStringLiteral("q.lock"))).constData(), 0);
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
@@ -227,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A folder that cannot be made, whoever the user is.
         LockCase {"FolderUnderAFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("file")), "x");
+                      writeFile(dir.filePath(QStringLiteral("file")), "x");
                       return dir.filePath(QStringLiteral("file/q.lock"));
                   },
                   Outcome::Unavailable},
@@ -328,11 +322,9 @@ TEST(InformationAnswer, OnlyTheExactOptionAlone)
 // A signal set of the process from /proc, such as "SigCgt" (caught) or "SigIgn".
 quint64 signalSet(qint64 pid, const char* field)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
     const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n'))
+    const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid)).value_or(QByteArray());
+    for (const QByteArray& line : status.split('\n'))
         if (line.startsWith(prefix))
             return line.mid(prefix.size()).trimmed().toULongLong(nullptr, 16);
     return 0;

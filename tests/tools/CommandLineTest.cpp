@@ -2,9 +2,9 @@
 #include "PcSide.h"
 
 #include "hhcsim/CommandLine.h"
+#include "support/Files.h"
 #include "support/WaitFor.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -88,7 +88,7 @@ TEST(SimulatorProgram, RefusesAnEmptySendFile)
 {
     QTemporaryDir dir;
     const QString empty = dir.filePath(QStringLiteral("empty.txt"));
-    QFile(empty).open(QIODevice::WriteOnly);
+    writeFile(empty, {});
     QProcess sim;
     sim.start(simulatorPath(), {QStringLiteral("--link"), dir.filePath(QStringLiteral("hhc")),
                                 QStringLiteral("--mode"), QStringLiteral("send"), QStringLiteral("--send-file"), empty});
@@ -115,9 +115,7 @@ TEST(SimulatorProgram, ReceivesIntoAFileOnceAndRemovesItsLink)
     ASSERT_TRUE(sim.waitForFinished(10000));
     EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_TRUE(sim.readAllStandardError().contains("hhcsim: received 3 records"));
-    QFile file(out);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("R1\r\n\xe9\r\n\r\n"));
+    EXPECT_EQ(readFile(out), QByteArray("R1\r\n\xe9\r\n\r\n"));
     EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 
