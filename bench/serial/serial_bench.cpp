@@ -11,14 +11,11 @@
 #include <QCoreApplication>
 #include <QProcessEnvironment>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
-#include <fcntl.h>
-#include <poll.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -28,23 +25,8 @@ using ql::test::PtyPair;
 
 constexpr int kChars = 1 << 20;
 constexpr qint16 kPort = 1;
-
-// Reads the master until `count` bytes came; returns how many did.
-qint64 drain(int master, qint64 count)
-{
-    qint64 got = 0;
-    char buffer[65536];
-    while (got < count) {
-        pollfd ready {master, POLLIN, 0};
-        if (::poll(&ready, 1, 5000) <= 0)
-            break;
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    return got;
-}
+// The longest record a transfer hands to SendPaced.
+constexpr qsizetype kLongestRecord = 32767;
 
 std::unique_ptr<ql::SystemSerialControl> openControl(const PtyPair& pty)
 {
@@ -56,45 +38,42 @@ std::unique_ptr<ql::SystemSerialControl> openControl(const PtyPair& pty)
     return control;
 }
 
-double bulkWrite(const QString& text)
+// The characters a second that reach the far end while `write` hands `text` to the control.
+double writeRate(const char* what, const QString& text, const std::function<void(ql::SystemSerialControl&)>& write)
 {
     PtyPair pty;
-    const auto controlOwner = openControl(pty);
-    auto& control = *controlOwner;
-    std::atomic<qint64> received {0};
-    std::thread reader([&] { received = drain(pty.masterFd(), text.size()); });
+    const auto control = openControl(pty);
+    qint64 received = 0;
+    std::thread reader([&] { received = pty.read(text.size(), std::chrono::seconds(60)).size(); });
     const auto start = Clock::now();
-    control.setOutput(text);
-    while (control.OutBufferCount() != 0) {
-    }
+    write(*control);
     reader.join();
     const double rate = received / seconds(Clock::now() - start);
     if (received != text.size())
-        std::printf("bulk write lost characters: %lld of %lld\n", static_cast<long long>(received.load()),
+        std::printf("%s lost characters: %lld of %lld\n", what, static_cast<long long>(received),
                     static_cast<long long>(text.size()));
     return rate;
 }
 
+double bulkWrite(const QString& text)
+{
+    return writeRate("bulk write", text, [&text](ql::SystemSerialControl& control) {
+        control.setOutput(text);
+        while (control.OutBufferCount() != 0) {
+        }
+    });
+}
+
 double pacedWrite(const QString& text)
 {
-    PtyPair pty;
-    const auto controlOwner = openControl(pty);
-    auto& control = *controlOwner;
-    std::atomic<qint64> received {0};
-    std::thread reader([&] { received = drain(pty.masterFd(), text.size()); });
-    const QString piece = text.left(32767);
-    const auto start = Clock::now();
-    qint64 sent = 0;
-    while (sent < text.size()) {
-        const QString part = text.mid(sent, piece.size());
-        if (!ql::SendPaced(control, part)) {
-            std::printf("paced write stalled\n");
-            break;
+    return writeRate("paced write", text, [&text](ql::SystemSerialControl& control) {
+        for (qsizetype sent = 0; sent < text.size(); sent += kLongestRecord) {
+            if (!ql::SendPaced(control, text.mid(sent, kLongestRecord))) {
+                std::printf("paced write stalled\n");
+                break;
+            }
         }
-        sent += part.size();
-    }
-    reader.join();
-    return received / seconds(Clock::now() - start);
+    });
 }
 
 double singleReads(qint64 count)

@@ -28,7 +28,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <chrono>
 #include <cstdio>
@@ -324,7 +323,6 @@ double microsecondsPerCall(int count, Call call)
 double controlSendRate(const QByteArrayList& records, bool wholeRecords, double* outBufferCountUs = nullptr)
 {
     ql::test::PtyPair pty;
-    const int master = pty.masterFd();
     QProcessEnvironment environment;
     environment.insert(ql::PortMap::variableName(1), pty.slavePath());
     ql::SystemSerialControl control(ql::PortMap::fromRule(environment, {}));
@@ -334,19 +332,8 @@ double controlSendRate(const QByteArrayList& records, bool wholeRecords, double*
         *outBufferCountUs = microsecondsPerCall(200000, [&](int) { static_cast<void>(control.OutBufferCount()); });
     }
     const qint64 total = ql::test::recordsOnWire(records).size();
-    std::atomic<qint64> got {0};
-    std::thread reader([&] {
-        std::vector<char> buffer(1 << 16);
-        while (got < total) {
-            pollfd ready {master, POLLIN, 0};
-            if (::poll(&ready, 1, 5000) <= 0)
-                break;
-            const ssize_t n = ::read(master, buffer.data(), buffer.size());
-            if (n <= 0)
-                break;
-            got += n;
-        }
-    });
+    qint64 got = 0;
+    std::thread reader([&] { got = pty.read(total, std::chrono::seconds(60)).size(); });
     const auto start = Clock::now();
     for (qsizetype k = 0; k < records.size(); ++k) {
         const QString record = QString::fromLatin1(records.at(k));
