@@ -3,7 +3,6 @@
 
 #include "app/DeviceWatcher.h"
 #include "app/WindowSystem.h"
-#include "app/frmHelpAbout.h"
 #include "eventlog/Messages.h"
 #include "records/RecordList.h"
 #include "support/Files.h"
@@ -12,7 +11,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cerrno>
 
@@ -284,15 +282,7 @@ TEST_F(LoadedWindowTest, CommandKeysAreShownInTheTooltipsAndActLikeTheirClicks)
     press(Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(comFile->opensShown(), 1);
 
-    bool aboutBoxShown = false;
-    QTimer::singleShot(0, window.get(), [&aboutBoxShown] {
-        QWidget* modal = QApplication::activeModalWidget();
-        aboutBoxShown = qobject_cast<frmHelpAbout*>(modal) != nullptr;
-        if (modal)
-            modal->close();
-    });
-    press(Qt::Key_F1);
-    EXPECT_TRUE(aboutBoxShown);
+    EXPECT_TRUE(opensAboutBox([&] { press(Qt::Key_F1); }));
     // The offscreen platform leaves no window active once the box has gone.
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
