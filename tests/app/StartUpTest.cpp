@@ -5,6 +5,7 @@
 #include "app/SingleInstanceLock.h"
 #include "app/mdlMainModule.h"
 #include "support/Files.h"
+#include "support/HeldByAnotherProcess.h"
 #include "support/WaitFor.h"
 
 #include <QAbstractButton>
@@ -18,9 +19,7 @@
 
 #include <csignal>
 #include <functional>
-#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -114,32 +113,17 @@ TEST(SingleInstanceGuard, ALockLeftByAKilledCopyDoesNotBlockTheNextStart)
     ASSERT_TRUE(dir.isValid());
     const QString path = QDir(dir.path()).filePath(QStringLiteral("quorvalink.lock"));
 
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        SingleInstanceLock lock(path);
-        const char taken = lock.tryAcquire() == SingleInstanceLock::Outcome::Acquired ? 'y' : 'n';
-        if (write(ready[1], &taken, 1) != 1)
-            _exit(2);
-        for (;;)
-            pause();
-    }
-    close(ready[1]);
-    pollfd wait {ready[0], POLLIN, 0};
-    ASSERT_EQ(poll(&wait, 1, 10000), 1);
-    char taken = 0;
-    ASSERT_EQ(read(ready[0], &taken, 1), 1);
-    close(ready[0]);
-    EXPECT_EQ(taken, 'y');
+    HeldByAnotherProcess holder([&path] {
+        // Kept until the process is killed.
+        static SingleInstanceLock lock(path);
+        return lock.tryAcquire() == SingleInstanceLock::Outcome::Acquired;
+    });
+    ASSERT_TRUE(holder.holding());
 
     EXPECT_EQ(SingleInstanceLock(path).tryAcquire(), SingleInstanceLock::Outcome::HeldElsewhere)
         << "a living copy must block";
 
-    kill(holder, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    ASSERT_TRUE(holder.kill());
     ASSERT_TRUE(QFile::exists(path)) << "the killed copy should have left its lock behind";
 
     SingleInstanceLock next(path);
