@@ -99,10 +99,7 @@ TEST_P(CliTransfers, SendDeliversEveryRecordByteForByte)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("out.txt"));
-    QByteArray bytes;
-    for (const QByteArray& record : GetParam().records)
-        bytes += record + "\r\n";
-    writeFile(file, bytes);
+    writeFile(file, hhcsim::formatDataFile(GetParam().records));
     DeviceThread device(deviceOptions(Mode::Receive));
 
     CliRun run(QStringList {QStringLiteral("send")} + portOf(device) + QStringList {file});
@@ -124,10 +121,7 @@ TEST_P(CliTransfers, ReceiveWritesEveryRecordByteForByte)
 
     CliRun run(QStringList {QStringLiteral("receive")} + portOf(device) + QStringList {file});
     ASSERT_EQ(run.finish(), 0) << run.out().toStdString() << run.err().toStdString();
-    QByteArray expected;
-    for (const QByteArray& record : GetParam().records)
-        expected += record + "\r\n";
-    EXPECT_EQ(readFile(file), expected);
+    EXPECT_EQ(readFile(file), hhcsim::formatDataFile(GetParam().records));
     EXPECT_TRUE(run.out().contains(msg::kReceptionCompleted));
 }
 
