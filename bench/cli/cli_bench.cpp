@@ -12,6 +12,7 @@
 #include "hhcsim/DataFile.h"
 #include "hhcsim/SimulatedDevice.h"
 #include "support/DeviceThread.h"
+#include "support/RecordMakers.h"
 #include "support/WaitFor.h"
 
 #include <QDir>
@@ -40,6 +41,8 @@ namespace {
 using ql::bench::Clock;
 using ql::bench::seconds;
 using ql::hhcsim::DeviceEvent;
+using ql::test::makeRecords;
+using ql::test::recordsOnWire;
 
 constexpr int kLineBaud = 115200;
 constexpr double kLineCharsPerSecond = kLineBaud / 10.0;
@@ -52,27 +55,6 @@ constexpr double kTargetPacedShare = 0.97;
 constexpr double kTargetPacedCpu = 0.10;
 constexpr long kTargetPeakKb = 30 * 1024;
 constexpr long kTargetFloodPeakKb = 100 * 1024;
-
-QByteArrayList makeRecords(int count, int length = kRecordLength)
-{
-    QByteArrayList records;
-    records.reserve(count);
-    for (int k = 0; k < count; ++k) {
-        QByteArray record(length, Qt::Uninitialized);
-        for (int i = 0; i < length; ++i)
-            record[i] = static_cast<char>('A' + (k + i) % 26);
-        records.append(record);
-    }
-    return records;
-}
-
-qint64 wireBytes(const QByteArrayList& records)
-{
-    qint64 total = 0;
-    for (const QByteArray& record : records)
-        total += record.size() + 1;
-    return total;
-}
 
 // From the begin request to the end character's arrival, for records sent to the device.
 std::optional<double> receiveSeconds(const ql::test::DeviceThread& device, const QByteArrayList& expected)
@@ -190,7 +172,7 @@ Figures send(const QString& link, const QString& file, const QByteArrayList& rec
     const std::optional<double> transfer = receiveSeconds(device, records);
     Figures figures;
     figures.ok = run.exitCode == 0 && transfer.has_value();
-    figures.rate = transfer ? static_cast<double>(wireBytes(records)) / *transfer : 0;
+    figures.rate = transfer ? static_cast<double>(recordsOnWire(records).size()) / *transfer : 0;
     figures.cpu = run.cpuShare();
     figures.peakKb = run.peakKb;
     return figures;
@@ -227,7 +209,7 @@ int main(int argc, char* argv[])
 
     // A device that never answers: the handshake waits out the whole time-out.
     {
-        const QByteArrayList records = makeRecords(10);
+        const QByteArrayList records = makeRecords(10, kRecordLength);
         ql::hhcsim::writeDataFile(sendFile, records, error);
         ql::hhcsim::DeviceOptions options = deviceOptions(link, ql::hhcsim::Mode::Receive, 0);
         options.faults.noAnswer = true;
@@ -245,7 +227,7 @@ int main(int argc, char* argv[])
 
     // A line paced at 115200 baud both ways.
     {
-        const QByteArrayList records = makeRecords(kPacedRecords);
+        const QByteArrayList records = makeRecords(kPacedRecords, kRecordLength);
         ql::hhcsim::writeDataFile(sendFile, records, error);
         std::printf("paced at %d baud (%.0f chars/s), %d records of %d characters:\n", kLineBaud, kLineCharsPerSecond,
                     kPacedRecords, kRecordLength);
@@ -264,7 +246,7 @@ int main(int argc, char* argv[])
 
     // Unpaced, as fast as the pseudo-terminal pair goes: compare with transfer_bench's window figures.
     {
-        const QByteArrayList records = makeRecords(kUnpacedRecords);
+        const QByteArrayList records = makeRecords(kUnpacedRecords, kRecordLength);
         ql::hhcsim::writeDataFile(sendFile, records, error);
         std::printf("unpaced, %d records of %d characters (compare transfer_bench, the window):\n", kUnpacedRecords,
                     kRecordLength);

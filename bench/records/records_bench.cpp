@@ -3,8 +3,10 @@
 
 #include "Measure.h"
 #include "app/frmMainWin.h"
+#include "hhcsim/DataFile.h"
 #include "records/RecordFiles.h"
 #include "records/RecordList.h"
+#include "support/RecordMakers.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -30,18 +32,6 @@ constexpr int kRecords = 32767;
 constexpr int kRecordLength = 80;
 constexpr double kTargetSeconds = 0.3;
 constexpr long kTargetPeakKb = 60 * 1024;
-
-QByteArray makeFile()
-{
-    QByteArray bytes;
-    bytes.reserve(kRecords * (kRecordLength + 2));
-    for (int k = 0; k < kRecords; ++k) {
-        for (int i = 0; i < kRecordLength; ++i)
-            bytes.append(static_cast<char>(' ' + (k + i) % 95));
-        bytes.append("\r\n");
-    }
-    return bytes;
-}
 
 double median(std::vector<double> values)
 {
@@ -71,13 +61,12 @@ int main(int argc, char* argv[])
     QTemporaryDir dir;
     const QString input = dir.filePath(QStringLiteral("records.txt"));
     const QString output = dir.filePath(QStringLiteral("saved.txt"));
-    const QByteArray bytes = makeFile();
-    {
-        QFile file(input);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(input));
-            return 1;
-        }
+    const QByteArrayList records = ql::test::makeRecords(kRecords, kRecordLength);
+    const QByteArray bytes = ql::hhcsim::formatDataFile(records);
+    QString error;
+    if (!ql::hhcsim::writeDataFile(input, records, error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
     }
 
     ql::frmMainWin window;

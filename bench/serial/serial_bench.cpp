@@ -6,137 +6,85 @@
 #include "serial/PortMap.h"
 #include "serial/PortProcedures.h"
 #include "serial/SystemSerialControl.h"
+#include "support/PtyPair.h"
 
 #include <QCoreApplication>
 #include <QProcessEnvironment>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 using ql::bench::Clock;
 using ql::bench::seconds;
+using ql::test::PtyPair;
 
 constexpr int kChars = 1 << 20;
 constexpr qint16 kPort = 1;
+// The longest record a transfer hands to SendPaced.
+constexpr qsizetype kLongestRecord = 32767;
 
-struct Pty {
-    int master = -1;
-    QString slavePath;
-
-    Pty()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            std::perror("openpty");
-            std::exit(1);
-        }
-        ::close(slave);
-        slavePath = QString::fromLocal8Bit(name);
-    }
-    ~Pty() { ::close(master); }
-};
-
-// Reads the master until `count` bytes came; returns how many did.
-qint64 drain(int master, qint64 count)
-{
-    qint64 got = 0;
-    char buffer[65536];
-    while (got < count) {
-        pollfd ready {master, POLLIN, 0};
-        if (::poll(&ready, 1, 5000) <= 0)
-            break;
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    return got;
-}
-
-void feed(int master, qint64 count)
-{
-    char buffer[4096];
-    for (std::size_t i = 0; i < sizeof buffer; ++i)
-        buffer[i] = static_cast<char>('A' + i % 26);
-    qint64 sent = 0;
-    while (sent < count) {
-        const ssize_t n = ::write(master, buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, count - sent)));
-        if (n > 0) {
-            sent += n;
-        } else {
-            pollfd ready {master, POLLOUT, 0};
-            ::poll(&ready, 1, 100);
-        }
-    }
-}
-
-std::unique_ptr<ql::SystemSerialControl> openControl(const Pty& pty)
+std::unique_ptr<ql::SystemSerialControl> openControl(const PtyPair& pty)
 {
     QProcessEnvironment environment;
-    environment.insert(ql::PortMap::variableName(kPort), pty.slavePath);
+    environment.insert(ql::PortMap::variableName(kPort), pty.slavePath());
     auto control = std::make_unique<ql::SystemSerialControl>(ql::PortMap::fromRule(environment, {}));
     ql::OpenSerialPort(*control, ql::LineControls {QString::number(kPort), QStringLiteral("921600"),
                                                  QStringLiteral("8"), QStringLiteral("1")});
     return control;
 }
 
-double bulkWrite(const QString& text)
+// The characters a second that reach the far end while `write` hands `text` to the control.
+double writeRate(const char* what, const QString& text, const std::function<void(ql::SystemSerialControl&)>& write)
 {
-    Pty pty;
-    const auto controlOwner = openControl(pty);
-    auto& control = *controlOwner;
-    std::atomic<qint64> received {0};
-    std::thread reader([&] { received = drain(pty.master, text.size()); });
+    PtyPair pty;
+    const auto control = openControl(pty);
+    qint64 received = 0;
+    std::thread reader([&] { received = pty.read(text.size(), std::chrono::seconds(60)).size(); });
     const auto start = Clock::now();
-    control.setOutput(text);
-    while (control.OutBufferCount() != 0) {
-    }
+    write(*control);
     reader.join();
     const double rate = received / seconds(Clock::now() - start);
     if (received != text.size())
-        std::printf("bulk write lost characters: %lld of %lld\n", static_cast<long long>(received.load()),
+        std::printf("%s lost characters: %lld of %lld\n", what, static_cast<long long>(received),
                     static_cast<long long>(text.size()));
     return rate;
 }
 
+double bulkWrite(const QString& text)
+{
+    return writeRate("bulk write", text, [&text](ql::SystemSerialControl& control) {
+        control.setOutput(text);
+        while (control.OutBufferCount() != 0) {
+        }
+    });
+}
+
 double pacedWrite(const QString& text)
 {
-    Pty pty;
-    const auto controlOwner = openControl(pty);
-    auto& control = *controlOwner;
-    std::atomic<qint64> received {0};
-    std::thread reader([&] { received = drain(pty.master, text.size()); });
-    const QString piece = text.left(32767);
-    const auto start = Clock::now();
-    qint64 sent = 0;
-    while (sent < text.size()) {
-        const QString part = text.mid(sent, piece.size());
-        if (!ql::SendPaced(control, part)) {
-            std::printf("paced write stalled\n");
-            break;
+    return writeRate("paced write", text, [&text](ql::SystemSerialControl& control) {
+        for (qsizetype sent = 0; sent < text.size(); sent += kLongestRecord) {
+            if (!ql::SendPaced(control, text.mid(sent, kLongestRecord))) {
+                std::printf("paced write stalled\n");
+                break;
+            }
         }
-        sent += part.size();
-    }
-    reader.join();
-    return received / seconds(Clock::now() - start);
+    });
 }
 
 double singleReads(qint64 count)
 {
-    Pty pty;
+    PtyPair pty;
     const auto controlOwner = openControl(pty);
     auto& control = *controlOwner;
-    std::thread writer([&] { feed(pty.master, count); });
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (qint64 i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>('A' + i % 26);
+    std::thread writer([&] { pty.write(bytes); });
     const auto start = Clock::now();
     qint64 got = 0;
     const auto deadline = start + std::chrono::seconds(30);

@@ -10,6 +10,8 @@
 #include "hhcsim/SimulatedDevice.h"
 #include "records/RecordFiles.h"
 #include "support/DeviceThread.h"
+#include "support/PtyPair.h"
+#include "support/RecordMakers.h"
 #include "records/RecordList.h"
 #include "serial/PortMap.h"
 #include "serial/PortProcedures.h"
@@ -26,7 +28,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <chrono>
 #include <cstdio>
@@ -53,28 +54,6 @@ constexpr int kRecords = 32767;
 constexpr int kRecordLength = 40;
 constexpr double kTargetCharsPerSecond = 250000;
 constexpr long kTargetPeakKb = 100 * 1024;
-
-QByteArrayList makeRecords()
-{
-    QByteArrayList records;
-    records.reserve(kRecords);
-    for (int k = 0; k < kRecords; ++k) {
-        QByteArray record(kRecordLength, Qt::Uninitialized);
-        for (int i = 0; i < kRecordLength; ++i)
-            record[i] = static_cast<char>('A' + (k + i) % 26);
-        records.append(record);
-    }
-    return records;
-}
-
-// The bytes that follow the handshake: every record, "@" between, "$" after the last.
-qint64 wireBytes(const QByteArrayList& records)
-{
-    qint64 total = 0;
-    for (const QByteArray& record : records)
-        total += record.size() + 1;
-    return total;
-}
 
 // One session of the simulated device in a thread.
 std::unique_ptr<ql::test::DeviceThread> startDevice(ql::hhcsim::DeviceOptions options)
@@ -343,35 +322,18 @@ double microsecondsPerCall(int count, Call call)
 // handed to Output whole. Also the cost of one OutBufferCount read on the idle line.
 double controlSendRate(const QByteArrayList& records, bool wholeRecords, double* outBufferCountUs = nullptr)
 {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        std::exit(1);
-    }
+    ql::test::PtyPair pty;
     QProcessEnvironment environment;
-    environment.insert(ql::PortMap::variableName(1), QString::fromLocal8Bit(name));
+    environment.insert(ql::PortMap::variableName(1), pty.slavePath());
     ql::SystemSerialControl control(ql::PortMap::fromRule(environment, {}));
     ql::OpenSerialPort(control, ql::LineControls {QStringLiteral("1"), QStringLiteral("921600"), QStringLiteral("8"),
                                                   QStringLiteral("1")});
     if (outBufferCountUs) {
         *outBufferCountUs = microsecondsPerCall(200000, [&](int) { static_cast<void>(control.OutBufferCount()); });
     }
-    const qint64 total = wireBytes(records);
-    std::atomic<qint64> got {0};
-    std::thread reader([&] {
-        std::vector<char> buffer(1 << 16);
-        while (got < total) {
-            pollfd ready {master, POLLIN, 0};
-            if (::poll(&ready, 1, 5000) <= 0)
-                break;
-            const ssize_t n = ::read(master, buffer.data(), buffer.size());
-            if (n <= 0)
-                break;
-            got += n;
-        }
-    });
+    const qint64 total = ql::test::recordsOnWire(records).size();
+    qint64 got = 0;
+    std::thread reader([&] { got = pty.read(total, std::chrono::seconds(60)).size(); });
     const auto start = Clock::now();
     for (qsizetype k = 0; k < records.size(); ++k) {
         const QString record = QString::fromLatin1(records.at(k));
@@ -385,10 +347,7 @@ double controlSendRate(const QByteArrayList& records, bool wholeRecords, double*
     }
     ql::CloseSerialPort(control);
     reader.join();
-    const double elapsed = seconds(Clock::now() - start);
-    ::close(master);
-    ::close(slave);
-    return got / elapsed;
+    return got / seconds(Clock::now() - start);
 }
 
 } // namespace
@@ -405,9 +364,9 @@ int main(int argc, char* argv[])
     const bool receiving = only.isEmpty() || only == QLatin1String("hhc2pc");
 
     QTemporaryDir dir;
-    const QByteArrayList records = makeRecords();
-    const qint64 bytes = wireBytes(records);
-    const QByteArray wire = records.join('@') + '$';
+    const QByteArrayList records = ql::test::makeRecords(kRecords, kRecordLength);
+    const QByteArray wire = ql::test::recordsOnWire(records);
+    const qint64 bytes = wire.size();
 
     const double bulkToDevice = bulkCopy(wire, true);
     const double bulkFromDevice = bulkCopy(wire, false);

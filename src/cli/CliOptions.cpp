@@ -1,32 +1,16 @@
 #include "CliOptions.h"
 
+#include "common/CommandLineOptions.h"
 #include "serial/PortMap.h"
 
-#include <QSet>
-
 #include <optional>
+#include <utility>
 
 namespace ql::cli {
 
 namespace {
 
 constexpr qint64 kLongestTimeoutSeconds = 24 * 60 * 60;
-
-std::optional<qint64> wholeNumber(const QString& text, qint64 low, qint64 high)
-{
-    if (text.isEmpty())
-        return std::nullopt;
-    // Digits only: no sign, blanks or hexadecimal.
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    if (!ok || value < low || value > high)
-        return std::nullopt;
-    return value;
-}
 
 std::optional<Command> commandNamed(const QString& name)
 {
@@ -41,115 +25,71 @@ std::optional<Command> commandNamed(const QString& name)
 
 } // namespace
 
-ParsedOptions parseOptions(const QStringList& arguments)
+QString parseOptions(const QStringList& arguments, CliOptions& options)
 {
-    ParsedOptions parsed;
-    CliOptions& options = parsed.options;
-    const auto fail = [&parsed](const QString& error) {
-        parsed.error = error;
-        return parsed;
-    };
+    QCommandLineParser parser;
+    const QString error = parseArguments(parser, {"h,help", "version", "q,quiet"},
+                                         {"port", "device", "baud", "data-bits", "stop-bits", "timeout"}, arguments);
+    if (!error.isEmpty())
+        return error;
+    const auto given = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+    if (given("help") || given("version")) {
+        options.command = given("help") ? Command::Help : Command::Version;
+        return {};
+    }
+    options.quiet = given("quiet");
 
-    std::optional<Command> command;
-    QStringList operands;
-    QSet<QString> seen;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString name = arguments.at(i);
-        if (optionsEnded || !name.startsWith(QLatin1Char('-')) || name == QLatin1String("-")) {
-            if (!command) {
-                command = commandNamed(name);
-                if (!command)
-                    return fail(QStringLiteral("unknown command '%1'").arg(name));
-            } else {
-                operands.append(name);
-            }
-            continue;
-        }
-        if (name == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        std::optional<QString> value;
-        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
-            value = name.mid(name.indexOf(QLatin1Char('=')) + 1);
-            name.truncate(name.indexOf(QLatin1Char('=')));
-        }
-        if (seen.contains(name))
-            return fail(QStringLiteral("%1 is given twice").arg(name));
-        seen.insert(name);
-
-        const bool flag = name == QLatin1String("--help") || name == QLatin1String("-h")
-                          || name == QLatin1String("--version") || name == QLatin1String("--quiet")
-                          || name == QLatin1String("-q");
-        if (flag) {
-            if (value)
-                return fail(QStringLiteral("%1 takes no value").arg(name));
-            if (name == QLatin1String("--quiet") || name == QLatin1String("-q")) {
-                options.quiet = true;
-                continue;
-            }
-            options.command = name == QLatin1String("--version") ? Command::Version : Command::Help;
-            return parsed;
-        }
-
-        if (!value) {
-            if (i + 1 >= arguments.size())
-                return fail(QStringLiteral("%1 needs a value").arg(name));
-            value = arguments.at(++i);
-        }
-        if (name == QLatin1String("--port")) {
-            if (!wholeNumber(*value, PortMap::kFirstPort, PortMap::kLastPort))
-                return fail(QStringLiteral("--port: '%1' is not a port number from %2 to %3")
-                                .arg(*value)
-                                .arg(PortMap::kFirstPort)
-                                .arg(PortMap::kLastPort));
-            options.port = *value;
-        } else if (name == QLatin1String("--device")) {
-            if (value->isEmpty() || value->contains(QChar::Null))
-                return fail(QStringLiteral("--device: the device path is empty"));
-            options.device = *value;
-        } else if (name == QLatin1String("--baud")) {
-            if (!wholeNumber(*value, 1, 99999999))
-                return fail(QStringLiteral("--baud: '%1' is not a baud rate").arg(*value));
-            options.baud = *value;
-        } else if (name == QLatin1String("--data-bits")) {
-            if (!wholeNumber(*value, 5, 8))
-                return fail(QStringLiteral("--data-bits: '%1' is not 5, 6, 7 or 8").arg(*value));
-            options.dataBits = *value;
-        } else if (name == QLatin1String("--stop-bits")) {
-            if (*value != QLatin1String("1") && *value != QLatin1String("1.5") && *value != QLatin1String("2"))
-                return fail(QStringLiteral("--stop-bits: '%1' is not 1, 1.5 or 2").arg(*value));
-            options.stopBits = *value;
-        } else if (name == QLatin1String("--timeout")) {
-            const auto seconds = wholeNumber(*value, 0, kLongestTimeoutSeconds);
-            if (!seconds)
-                return fail(QStringLiteral("--timeout: '%1' is not a whole number of seconds from 0 to %2")
-                                .arg(*value)
-                                .arg(kLongestTimeoutSeconds));
-            options.handshakeTimeout = std::chrono::seconds(*seconds);
-        } else {
-            return fail(QStringLiteral("unknown option '%1'").arg(name));
-        }
+    const std::pair<const char*, QString*> texts[] = {{"port", &options.port},
+                                                      {"device", &options.device},
+                                                      {"baud", &options.baud},
+                                                      {"data-bits", &options.dataBits},
+                                                      {"stop-bits", &options.stopBits}};
+    for (const auto& [name, text] : texts) {
+        if (given(name))
+            *text = parser.value(QString::fromLatin1(name));
+    }
+    if (given("port") && !wholeNumber(options.port, PortMap::kFirstPort, PortMap::kLastPort))
+        return QStringLiteral("--port: '%1' is not a port number from %2 to %3")
+            .arg(options.port)
+            .arg(PortMap::kFirstPort)
+            .arg(PortMap::kLastPort);
+    if (given("device") && (options.device.isEmpty() || options.device.contains(QChar::Null)))
+        return QStringLiteral("--device: the device path is empty");
+    if (!wholeNumber(options.baud, 1, 99999999))
+        return QStringLiteral("--baud: '%1' is not a baud rate").arg(options.baud);
+    if (!wholeNumber(options.dataBits, 5, 8))
+        return QStringLiteral("--data-bits: '%1' is not 5, 6, 7 or 8").arg(options.dataBits);
+    if (!QStringList {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")}.contains(options.stopBits))
+        return QStringLiteral("--stop-bits: '%1' is not 1, 1.5 or 2").arg(options.stopBits);
+    if (given("timeout")) {
+        const QString value = parser.value(QStringLiteral("timeout"));
+        const auto seconds = wholeNumber(value, 0, kLongestTimeoutSeconds);
+        if (!seconds)
+            return QStringLiteral("--timeout: '%1' is not a whole number of seconds from 0 to %2")
+                .arg(value)
+                .arg(kLongestTimeoutSeconds);
+        options.handshakeTimeout = std::chrono::seconds(*seconds);
     }
 
+    QStringList operands = parser.positionalArguments();
+    if (operands.isEmpty())
+        return QStringLiteral("no command given: send, receive or ports");
+    const std::optional<Command> command = commandNamed(operands.constFirst());
     if (!command)
-        return fail(QStringLiteral("no command given: send, receive or ports"));
+        return QStringLiteral("unknown command '%1'").arg(operands.constFirst());
     options.command = *command;
-    if (options.command == Command::Ports) {
-        if (!operands.isEmpty())
-            return fail(QStringLiteral("ports takes no file"));
-        return parsed;
-    }
+    operands.removeFirst();
+    if (options.command == Command::Ports)
+        return operands.isEmpty() ? QString() : QStringLiteral("ports takes no file");
     if (operands.size() != 1)
-        return fail(operands.isEmpty() ? QStringLiteral("no FILE given")
-                                       : QStringLiteral("one FILE only, not '%1'").arg(operands.join(QLatin1Char(' '))));
+        return operands.isEmpty() ? QStringLiteral("no FILE given")
+                                  : QStringLiteral("one FILE only, not '%1'").arg(operands.join(QLatin1Char(' ')));
     options.file = operands.first();
     if (options.file.trimmed().isEmpty() || options.file.contains(QChar::Null))
-        return fail(QStringLiteral("the FILE name is empty"));
+        return QStringLiteral("the FILE name is empty");
     if (options.port.isEmpty() == options.device.isEmpty())
-        return fail(QStringLiteral("name the port with either --port N or --device PATH"));
-    return parsed;
+        return QStringLiteral("name the port with either --port N or --device PATH");
+    return {};
 }
 
 QString usageText()

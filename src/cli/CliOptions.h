@@ -29,12 +29,8 @@ struct CliOptions {
     bool quiet = false;
 };
 
-struct ParsedOptions {
-    CliOptions options;
-    QString error; // empty when the command line is usable
-};
-
-ParsedOptions parseOptions(const QStringList& arguments);
+// Fills `options`; gives what makes the command line unusable, or nothing.
+QString parseOptions(const QStringList& arguments, CliOptions& options);
 
 QString usageText();
 

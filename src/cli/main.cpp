@@ -124,17 +124,18 @@ int main(int argc, char* argv[])
         }
         arguments.append(*argument);
     }
-    const ParsedOptions parsed = parseOptions(arguments);
-    if (!parsed.error.isEmpty()) {
-        printText(stderr, QStringLiteral("quorvalink-cli: %1\nTry 'quorvalink-cli --help'.\n").arg(parsed.error));
+    CliOptions options;
+    const QString error = parseOptions(arguments, options);
+    if (!error.isEmpty()) {
+        printText(stderr, QStringLiteral("quorvalink-cli: %1\nTry 'quorvalink-cli --help'.\n").arg(error));
         return kExitUsage;
     }
-    switch (parsed.options.command) {
+    switch (options.command) {
     case Command::Help: printText(stdout, usageText()); return kExitSuccess;
     case Command::Version: printText(stdout, QStringLiteral("quorvalink-cli " QL_CLI_VERSION "\n")); return kExitSuccess;
     case Command::Ports: return listPorts();
     case Command::Send:
     case Command::Receive: break;
     }
-    return transfer(parsed.options);
+    return transfer(options);
 }

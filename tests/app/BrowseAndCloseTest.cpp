@@ -5,6 +5,7 @@
 #include "records/RecordList.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
+#include "support/Files.h"
 #include "support/PtyPair.h"
 
 #include <QDir>
@@ -40,10 +41,7 @@ protected:
 TEST_F(Browse, PcToHhcLoadsTheChosenFileIntoTheRecordsList)
 {
     const QString file = path("Send Data.txt");
-    QFile data(file);
-    ASSERT_TRUE(data.open(QIODevice::WriteOnly));
-    data.write("one\r\ntwo\r\n\r\nfour");
-    data.close();
+    writeFile(file, "one\r\ntwo\r\n\r\nfour");
     comFile->answer = file;
 
     click("cmdBrowse");

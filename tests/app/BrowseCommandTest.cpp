@@ -3,6 +3,7 @@
 #include "eventlog/Messages.h"
 #include "records/RecordList.h"
 #include "records/RecordingPoster.h"
+#include "support/Files.h"
 #include "support/ScriptedFileDialog.h"
 #include "transfer/TransferState.h"
 
@@ -30,9 +31,7 @@ protected:
     QString writeFile(const QString& name, const QByteArray& bytes)
     {
         const QString path = m_dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        test::writeFile(path, bytes);
         return path;
     }
 
@@ -114,9 +113,7 @@ TEST_F(BrowseCommandTest, SaveChoosesTheNameWithoutTouchingAnyFile)
     EXPECT_EQ(m_list.records(), QStringList {"received"});
     EXPECT_TRUE(m_poster.messages().isEmpty());
     EXPECT_FALSE(QFile::exists(fresh));
-    QFile file(existing);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "before\r\n");
+    EXPECT_EQ(test::readFile(existing), "before\r\n");
 }
 
 TEST_F(BrowseCommandTest, CancelledSaveRestoresTheRememberedName)

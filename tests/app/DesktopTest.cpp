@@ -3,16 +3,14 @@
 
 #include "app/DeviceWatcher.h"
 #include "app/WindowSystem.h"
-#include "app/frmHelpAbout.h"
 #include "eventlog/Messages.h"
 #include "records/RecordList.h"
+#include "support/Files.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cerrno>
 
@@ -220,9 +218,7 @@ TEST_F(PortListTest, ADeviceFileAppearingProbesAgain)
     const int before = devices.listings;
 
     devices.plug({{QStringLiteral("/dev/ttyS0")}, {QStringLiteral("/dev/ttyUSB0")}});
-    QFile plugged(deviceDirectory.filePath(QStringLiteral("ttyUSB0")));
-    ASSERT_TRUE(plugged.open(QIODevice::WriteOnly));
-    plugged.close();
+    writeFile(deviceDirectory.filePath(QStringLiteral("ttyUSB0")), {});
 
     EXPECT_TRUE(waitFor([&] {
         QCoreApplication::processEvents();
@@ -286,15 +282,7 @@ TEST_F(LoadedWindowTest, CommandKeysAreShownInTheTooltipsAndActLikeTheirClicks)
     press(Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(comFile->opensShown(), 1);
 
-    bool aboutBoxShown = false;
-    QTimer::singleShot(0, window.get(), [&aboutBoxShown] {
-        QWidget* modal = QApplication::activeModalWidget();
-        aboutBoxShown = qobject_cast<frmHelpAbout*>(modal) != nullptr;
-        if (modal)
-            modal->close();
-    });
-    press(Qt::Key_F1);
-    EXPECT_TRUE(aboutBoxShown);
+    EXPECT_TRUE(opensAboutBox([&] { press(Qt::Key_F1); }));
     // The offscreen platform leaves no window active once the box has gone.
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));

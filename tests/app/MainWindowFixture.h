@@ -1,14 +1,18 @@
 #pragma once
 
+#include "app/frmHelpAbout.h"
 #include "app/frmMainWin.h"
+#include "support/FindControl.h"
 #include "support/WaitFor.h"
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace ql::test {
@@ -32,9 +36,21 @@ protected:
     template <typename Control = QWidget>
     Control* control(const char* name) const
     {
-        auto* found = window->findChild<Control*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << "no control " << name;
-        return found;
+        return findControl<Control>(*window, name);
+    }
+
+    // Whether `action` opens the about box as the modal window; the box is closed again.
+    bool opensAboutBox(const std::function<void()>& action) const
+    {
+        bool shown = false;
+        QTimer::singleShot(0, window.get(), [&shown] {
+            QWidget* modal = QApplication::activeModalWidget();
+            shown = qobject_cast<frmHelpAbout*>(modal) != nullptr;
+            if (modal)
+                modal->close();
+        });
+        action();
+        return shown;
     }
 
     // Runs what the window has queued behind the current event, such as a Tab.

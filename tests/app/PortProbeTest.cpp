@@ -5,6 +5,7 @@
 #include "eventlog/Messages.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
+#include "support/HeldByAnotherProcess.h"
 #include "support/PtyPair.h"
 
 #include <QComboBox>
@@ -13,57 +14,12 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace ql::test {
 namespace {
-
-// Another process holding a device open and locked, as a program using the port would.
-class HeldByAnotherProcess {
-public:
-    explicit HeldByAnotherProcess(const QString& device)
-    {
-        const QByteArray path = device.toLocal8Bit();
-        int ready[2];
-        if (pipe(ready) != 0)
-            return;
-        m_child = fork();
-        if (m_child == 0) {
-            const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            const char taken = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
-            if (write(ready[1], &taken, 1) != 1)
-                _exit(2);
-            for (;;)
-                pause();
-        }
-        close(ready[1]);
-        pollfd wait {ready[0], POLLIN, 0};
-        char taken = 0;
-        m_holding = m_child > 0 && poll(&wait, 1, 10000) == 1 && read(ready[0], &taken, 1) == 1 && taken == 'y';
-        close(ready[0]);
-    }
-    ~HeldByAnotherProcess()
-    {
-        if (m_child <= 0)
-            return;
-        kill(m_child, SIGKILL);
-        int status = 0;
-        waitpid(m_child, &status, 0);
-    }
-    HeldByAnotherProcess(const HeldByAnotherProcess&) = delete;
-    HeldByAnotherProcess& operator=(const HeldByAnotherProcess&) = delete;
-
-    bool holding() const { return m_holding; }
-
-private:
-    pid_t m_child = -1;
-    bool m_holding = false;
-};
 
 // Whether this process could take the device for itself now.
 bool freeToLock(const QString& device)
@@ -89,7 +45,10 @@ TEST(PortProbe, ListsTheVirtualPortsThatOpenAndLeavesOutHeldAndMissingOnes)
     const EnvironmentGuard port5("QUORVALINK_COM5", held5.slavePath().toLocal8Bit());
     const EnvironmentGuard port7("QUORVALINK_COM7", missing.toLocal8Bit());
     const EnvironmentGuard port9("QUORVALINK_COM9", free9.slavePath().toLocal8Bit());
-    const HeldByAnotherProcess holder(held5.slavePath());
+    const HeldByAnotherProcess holder([path = held5.slavePath().toLocal8Bit()] {
+        const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    });
     ASSERT_TRUE(holder.holding());
 
     const PortMap ports = PortMap::fromSystem();

@@ -4,6 +4,8 @@
 #include "app/QtFileDialog.h"
 #include "app/SingleInstanceLock.h"
 #include "app/mdlMainModule.h"
+#include "support/Files.h"
+#include "support/HeldByAnotherProcess.h"
 #include "support/WaitFor.h"
 
 #include <QAbstractButton>
@@ -17,9 +19,7 @@
 
 #include <csignal>
 #include <functional>
-#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -113,32 +113,17 @@ TEST(SingleInstanceGuard, ALockLeftByAKilledCopyDoesNotBlockTheNextStart)
     ASSERT_TRUE(dir.isValid());
     const QString path = QDir(dir.path()).filePath(QStringLiteral("quorvalink.lock"));
 
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        SingleInstanceLock lock(path);
-        const char taken = lock.tryAcquire() == SingleInstanceLock::Outcome::Acquired ? 'y' : 'n';
-        if (write(ready[1], &taken, 1) != 1)
-            _exit(2);
-        for (;;)
-            pause();
-    }
-    close(ready[1]);
-    pollfd wait {ready[0], POLLIN, 0};
-    ASSERT_EQ(poll(&wait, 1, 10000), 1);
-    char taken = 0;
-    ASSERT_EQ(read(ready[0], &taken, 1), 1);
-    close(ready[0]);
-    EXPECT_EQ(taken, 'y');
+    HeldByAnotherProcess holder([&path] {
+        // Kept until the process is killed.
+        static SingleInstanceLock lock(path);
+        return lock.tryAcquire() == SingleInstanceLock::Outcome::Acquired;
+    });
+    ASSERT_TRUE(holder.holding());
 
     EXPECT_EQ(SingleInstanceLock(path).tryAcquire(), SingleInstanceLock::Outcome::HeldElsewhere)
         << "a living copy must block";
 
-    kill(holder, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    ASSERT_TRUE(holder.kill());
     ASSERT_TRUE(QFile::exists(path)) << "the killed copy should have left its lock behind";
 
     SingleInstanceLock next(path);
@@ -146,13 +131,6 @@ TEST(SingleInstanceGuard, ALockLeftByAKilledCopyDoesNotBlockTheNextStart)
 }
 
 using Outcome = SingleInstanceLock::Outcome;
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 struct LockCase {
     const char* name;
@@ -193,25 +171,25 @@ INSTANTIATE_TEST_SUITE_P(
                   Outcome::Acquired},
         LockCase {"EmptyFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), {});
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), {});
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
                   Outcome::Acquired},
         LockCase {"GarbageFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), QByteArray("\xff\x00garbage\n", 10));
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), QByteArray("\xff\x00garbage\n", 10));
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
                   Outcome::Acquired},
         LockCase {"OwnerGone",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), "999999\nquorvalink\nhost\n");
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), "999999\nquorvalink\nhost\n");
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
                   Outcome::Acquired},
         LockCase {"UnreadableFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("q.lock")), {});
+                      writeFile(dir.filePath(QStringLiteral("q.lock")), {});
                       chmod(QFile::encodeName(dir.filePath(QStringLiteral("q.lock"))).constData(), 0);
                       return dir.filePath(QStringLiteral("q.lock"));
                   },
@@ -227,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A folder that cannot be made, whoever the user is.
         LockCase {"FolderUnderAFile",
                   [](const QDir& dir) {
-                      writeBytes(dir.filePath(QStringLiteral("file")), "x");
+                      writeFile(dir.filePath(QStringLiteral("file")), "x");
                       return dir.filePath(QStringLiteral("file/q.lock"));
                   },
                   Outcome::Unavailable},
@@ -328,11 +306,9 @@ TEST(InformationAnswer, OnlyTheExactOptionAlone)
 // A signal set of the process from /proc, such as "SigCgt" (caught) or "SigIgn".
 quint64 signalSet(qint64 pid, const char* field)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
     const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n'))
+    const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid)).value_or(QByteArray());
+    for (const QByteArray& line : status.split('\n'))
         if (line.startsWith(prefix))
             return line.mid(prefix.size()).trimmed().toULongLong(nullptr, 16);
     return 0;

@@ -1,6 +1,5 @@
 #include "MainWindowFixture.h"
 
-#include "app/frmHelpAbout.h"
 #include "records/RecordList.h"
 
 #include <QClipboard>
@@ -10,7 +9,6 @@
 #include <QListView>
 #include <QMouseEvent>
 #include <QSignalSpy>
-#include <QTimer>
 
 namespace ql::test {
 namespace {
@@ -284,15 +282,7 @@ TEST_F(WindowBehaviourTest, ChoosingTheSelectedDirectionFromTheListRunsTheSelect
 
 TEST_F(WindowBehaviourTest, PicHelpOpensTheAboutBoxModally)
 {
-    bool aboutBoxShown = false;
-    QTimer::singleShot(0, window.get(), [&aboutBoxShown] {
-        QWidget* modal = QApplication::activeModalWidget();
-        aboutBoxShown = qobject_cast<frmHelpAbout*>(modal) != nullptr;
-        if (modal)
-            modal->close();
-    });
-    QTest::mouseClick(control("PicHelp"), Qt::LeftButton);
-    EXPECT_TRUE(aboutBoxShown);
+    EXPECT_TRUE(opensAboutBox([this] { QTest::mouseClick(control("PicHelp"), Qt::LeftButton); }));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

@@ -2,6 +2,8 @@
 
 #include "eventlog/Messages.h"
 #include "hhcsim/DataFile.h"
+#include "support/Files.h"
+#include "support/RecordMakers.h"
 #include "support/WaitFor.h"
 
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -80,19 +83,6 @@ private:
     QByteArray m_err;
 };
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
 QStringList portOf(const DeviceThread& device)
 {
     return {QStringLiteral("--device"), device.link()};
@@ -109,10 +99,7 @@ TEST_P(CliTransfers, SendDeliversEveryRecordByteForByte)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("out.txt"));
-    QByteArray bytes;
-    for (const QByteArray& record : GetParam().records)
-        bytes += record + "\r\n";
-    writeFile(file, bytes);
+    writeFile(file, hhcsim::formatDataFile(GetParam().records));
     DeviceThread device(deviceOptions(Mode::Receive));
 
     CliRun run(QStringList {QStringLiteral("send")} + portOf(device) + QStringList {file});
@@ -134,10 +121,7 @@ TEST_P(CliTransfers, ReceiveWritesEveryRecordByteForByte)
 
     CliRun run(QStringList {QStringLiteral("receive")} + portOf(device) + QStringList {file});
     ASSERT_EQ(run.finish(), 0) << run.out().toStdString() << run.err().toStdString();
-    QByteArray expected;
-    for (const QByteArray& record : GetParam().records)
-        expected += record + "\r\n";
-    EXPECT_EQ(fileBytes(file), expected);
+    EXPECT_EQ(readFile(file), hhcsim::formatDataFile(GetParam().records));
     EXPECT_TRUE(run.out().contains(msg::kReceptionCompleted));
 }
 
@@ -154,12 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   }
                                   return QByteArrayList {all, "tail"};
                               }()},
-                    ByteCase {"Many", [] {
-                                  QByteArrayList records;
-                                  for (int k = 0; k < 2000; ++k)
-                                      records.append(QByteArray::number(k).rightJustified(40, 'r'));
-                                  return records;
-                              }()}),
+                    ByteCase {"Many", makeRecords(2000, 40)}),
     [](const testing::TestParamInfo<ByteCase>& param) { return std::string(param.param.name); });
 
 TEST(CliRun, SilentDeviceFailsAfterTheTimeout)
@@ -210,14 +189,15 @@ TEST_P(CliSignal, MidReceptionAbortsKeepsWhatCameAndExits130)
     EXPECT_TRUE(run.out().contains(QStringLiteral("The reception was aborted"))) << run.out().toStdString();
     // What arrived is saved in whole records, never a record cut short, and the
     // previous file is kept beside it.
-    const QByteArray saved = fileBytes(file);
-    EXPECT_TRUE(QByteArray("r1\r\nr2\r\n").startsWith(saved) && (saved.isEmpty() || saved.endsWith("\r\n")))
-        << saved.toStdString();
+    const std::optional<QByteArray> saved = readFile(file);
+    EXPECT_TRUE(saved && QByteArray("r1\r\nr2\r\n").startsWith(*saved)
+                && (saved->isEmpty() || saved->endsWith("\r\n")))
+        << saved.value_or("<missing>").toStdString();
     const QString keptAt = msg::previousFileKept(QString());
     const qsizetype at = run.out().indexOf(keptAt);
     ASSERT_GE(at, 0) << run.out().toStdString();
     const QString kept = run.out().mid(at + keptAt.size()).section(QLatin1Char('\n'), 0, 0);
-    EXPECT_EQ(fileBytes(kept), QByteArray("previous\r\n"));
+    EXPECT_EQ(readFile(kept), QByteArray("previous\r\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliSignal, testing::Values(SIGINT, SIGQUIT, SIGUSR1, SIGALRM, SIGRTMIN + 3));
@@ -244,7 +224,7 @@ TEST(CliRun, SecondCopyOnTheSamePortIsRefusedAndTerminateAbortsTheFirst)
 
     holder.signal(SIGTERM);
     EXPECT_EQ(holder.finish(), 130);
-    EXPECT_EQ(fileBytes(first), QByteArray("kept\r\n"));
+    EXPECT_EQ(readFile(first), QByteArray("kept\r\n"));
 }
 
 TEST(CliRun, CopiesOnTwoPortsRunSideBySide)
@@ -261,8 +241,8 @@ TEST(CliRun, CopiesOnTwoPortsRunSideBySide)
     CliRun second(QStringList {QStringLiteral("receive")} + portOf(secondDevice) + QStringList {secondFile});
     EXPECT_EQ(first.finish(), 0) << first.out().toStdString();
     EXPECT_EQ(second.finish(), 0) << second.out().toStdString();
-    EXPECT_EQ(fileBytes(firstFile), QByteArray("a1\r\na2\r\n"));
-    EXPECT_EQ(fileBytes(secondFile), QByteArray("b1\r\n"));
+    EXPECT_EQ(readFile(firstFile), QByteArray("a1\r\na2\r\n"));
+    EXPECT_EQ(readFile(secondFile), QByteArray("b1\r\n"));
 }
 
 struct HostileCase {
@@ -282,9 +262,7 @@ TEST_P(CliHostileEnvironment, LosesNothingAndSaysWhatHappened)
     QTemporaryDir dir;
     const QDir folder(dir.path());
     ASSERT_TRUE(folder.mkpath(QStringLiteral("home")) && folder.mkpath(QStringLiteral("tmp")));
-    QByteArrayList records;
-    for (int k = 0; k < 2000; ++k)
-        records.append(QByteArray::number(k).rightJustified(40, 'r'));
+    const QByteArrayList records = makeRecords(2000, 40);
     DeviceThread device(deviceOptions(Mode::Send, records));
 
     // Through the shell, which alone can hand over a name that is not valid text, and
@@ -313,8 +291,8 @@ TEST_P(CliHostileEnvironment, LosesNothingAndSaysWhatHappened)
     // Never a look-alike name, never a part of the records.
     const QStringList files = folder.entryList(QDir::Files);
     EXPECT_EQ(files, c.status == 0 ? QStringList {QStringLiteral("in.txt")} : QStringList());
-    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("in.txt"))),
-              c.status == 0 ? hhcsim::formatDataFile(records) : QByteArray("<missing>"));
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("in.txt"))),
+              c.status == 0 ? std::optional(hhcsim::formatDataFile(records)) : std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -352,7 +330,7 @@ TEST_P(CliReceptionEdges, KeepEveryByteAndDoNotLookClean)
 
     CliRun run(QStringList {QStringLiteral("receive")} + portOf(device) + QStringList {file});
     EXPECT_EQ(run.finish(), 1) << run.out().toStdString();
-    EXPECT_EQ(fileBytes(file), hhcsim::formatDataFile(kept));
+    EXPECT_EQ(readFile(file), hhcsim::formatDataFile(kept));
     EXPECT_TRUE(run.out().contains(c.says + QLatin1Char('\n'))) << run.out().toStdString();
     EXPECT_TRUE(run.out().section(QLatin1Char('\n'), -2).contains(c.summary)) << run.out().toStdString();
 }
@@ -397,7 +375,7 @@ TEST_P(CliExitStatus, EndsWithTheDocumentedStatus)
     EXPECT_EQ(run.finish(), GetParam().status);
     EXPECT_TRUE((run.out() + run.err()).contains(QString::fromUtf8(GetParam().says)))
         << run.out().toStdString() << run.err().toStdString();
-    EXPECT_EQ(fileBytes(file), QByteArray("rec\r\n"));
+    EXPECT_EQ(readFile(file), QByteArray("rec\r\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

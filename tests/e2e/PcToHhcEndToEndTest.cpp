@@ -223,7 +223,7 @@ TEST_F(TransferWindowTest, FileRoundTripsThroughDeviceByteForByte)
     start();
 
     EXPECT_EQ(events().last(), msg::writtenRecords(static_cast<int>(original.size())));
-    EXPECT_EQ(readFile(receivePath), readFile(sendPath));
+    EXPECT_EQ(readFile(receivePath), readFile(sendPath).value());
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -53,20 +52,6 @@ DeviceThread& TransferWindowTest::startDevice(hhcsim::DeviceOptions options)
     options.linkPath = m_link;
     m_device = std::make_unique<DeviceThread>(std::move(options));
     return *m_device;
-}
-
-void TransferWindowTest::writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray TransferWindowTest::readFile(const QString& path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
 }
 
 void TransferWindowTest::choosePcToHhc(const QString& path)
@@ -174,19 +159,6 @@ QByteArrayList toBytes(const QStringList& texts)
     for (const QString& text : texts)
         out.append(text.toLatin1());
     return out;
-}
-
-QByteArray allHighBytes()
-{
-    QByteArray bytes;
-    for (int b = 0x80; b <= 0xFF; ++b)
-        bytes.append(static_cast<char>(b));
-    return bytes;
-}
-
-QByteArray recordsOnWire(const QByteArrayList& records)
-{
-    return records.isEmpty() ? QByteArray() : records.join('@') + '$';
 }
 
 QByteArrayList numberedRecords(int count, int length)

@@ -4,6 +4,9 @@
 
 #include "app/frmMainWin.h"
 #include "hhcsim/SimulatedDevice.h"
+#include "support/FindControl.h"
+#include "support/Files.h"
+#include "support/RecordMakers.h"
 #include "support/ScriptedFileDialog.h"
 
 #include <QByteArray>
@@ -32,8 +35,6 @@ protected:
 
     // A data file in the test's folder.
     QString dataPath(const QString& name) const { return m_dir.filePath(name); }
-    static void writeFile(const QString& path, const QByteArray& bytes);
-    static QByteArray readFile(const QString& path);
 
     // Chooses the direction with its data file path, as the process selection does.
     void choosePcToHhc(const QString& path);
@@ -60,9 +61,7 @@ protected:
     template <typename Control = QWidget>
     Control* control(const char* name) const
     {
-        auto* found = m_window->findChild<Control*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << "no control " << name;
-        return found;
+        return findControl<Control>(*m_window, name);
     }
 
     frmMainWin& window() { return *m_window; }
@@ -81,9 +80,6 @@ private:
 // Wire and file helpers.
 QString latin1(const QByteArray& bytes);
 QByteArrayList toBytes(const QStringList& texts);
-QByteArray allHighBytes();
-// What the PC sends after the answer for these records: "@" between, "$" after the last.
-QByteArray recordsOnWire(const QByteArrayList& records);
 // Records "record 00001" and on, padded with dots to `length` characters.
 QByteArrayList numberedRecords(int count, int length = 40);
 

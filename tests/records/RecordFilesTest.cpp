@@ -5,6 +5,7 @@
 #include "records/RecordList.h"
 #include "records/RecordingPoster.h"
 #include "support/DataFolderSandbox.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -29,20 +30,8 @@
 namespace ql {
 namespace {
 
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using test::readFile;
+using test::writeFile;
 
 QByteArray numberedLines(int count)
 {
@@ -98,7 +87,7 @@ protected:
 
 TEST_F(RecordFilesTest, LoadFillsTheListAndReportsTheCount)
 {
-    writeBytes(path("data.txt"), "A\r\n\r\n B \r\n");
+    writeFile(path("data.txt"), "A\r\n\r\n B \r\n");
     load(path("data.txt"));
     EXPECT_EQ(m_list.records(), (QStringList {"A", "", " B "}));
     EXPECT_EQ(m_poster.messages(), (QStringList {msg::kOpeningFile, msg::foundRecords(3)}));
@@ -107,7 +96,7 @@ TEST_F(RecordFilesTest, LoadFillsTheListAndReportsTheCount)
 TEST_F(RecordFilesTest, EmptyFileLoadsNoRecords)
 {
     m_list.assign({"old"});
-    writeBytes(path("empty.txt"), "");
+    writeFile(path("empty.txt"), "");
     load(path("empty.txt"));
     EXPECT_EQ(m_list.count(), 0);
     EXPECT_EQ(m_poster.messages(), (QStringList {msg::kOpeningFile, msg::foundRecords(0)}));
@@ -172,19 +161,19 @@ INSTANTIATE_TEST_SUITE_P(
                         }},
         UnreadableCase {"RecordOver32767Characters",
                         [](const QTemporaryDir& dir) {
-                            writeBytes(dir.filePath("long.txt"), "A\r\n" + QByteArray(32768, 'x') + "\r\n");
+                            writeFile(dir.filePath("long.txt"), "A\r\n" + QByteArray(32768, 'x') + "\r\n");
                             return dir.filePath("long.txt");
                         }},
         UnreadableCase {"Over32767Records",
                         [](const QTemporaryDir& dir) {
-                            writeBytes(dir.filePath("over.txt"), numberedLines(kMaxRecords) + "\r\n");
+                            writeFile(dir.filePath("over.txt"), numberedLines(kMaxRecords) + "\r\n");
                             return dir.filePath("over.txt");
                         }}),
     [](const ::testing::TestParamInfo<UnreadableCase>& param) { return std::string(param.param.name); });
 
 TEST_F(RecordFilesTest, FileOfTheMostRecordsLoadsWhole)
 {
-    writeBytes(path("full.txt"), numberedLines(kMaxRecords));
+    writeFile(path("full.txt"), numberedLines(kMaxRecords));
     load(path("full.txt"));
     ASSERT_EQ(m_list.count(), kMaxRecords);
     EXPECT_EQ(m_list.at(0), "0");
@@ -196,14 +185,14 @@ TEST_F(RecordFilesTest, SaveWritesCrLfAfterEveryRecord)
 {
     m_list.assign({"A", "", "B"});
     EXPECT_TRUE(save(path("out.txt")));
-    EXPECT_EQ(readBytes(path("out.txt")), "A\r\n\r\nB\r\n");
+    EXPECT_EQ(readFile(path("out.txt")), "A\r\n\r\nB\r\n");
     EXPECT_EQ(m_poster.messages(), (QStringList {msg::kSavingFile, msg::writtenRecords(3)}));
     EXPECT_EQ(m_list.records(), (QStringList {"A", "", "B"}));
 }
 
 TEST_F(RecordFilesTest, SaveOfNoRecordsLeavesAnEmptyFile)
 {
-    writeBytes(path("out.txt"), "old content\r\n");
+    writeFile(path("out.txt"), "old content\r\n");
     EXPECT_TRUE(save(path("out.txt")));
     EXPECT_TRUE(QFile::exists(path("out.txt")));
     EXPECT_EQ(QFile(path("out.txt")).size(), 0);
@@ -242,7 +231,7 @@ TEST_P(SaveTargetTest, KeepsTheTargetsIdentityOrTheRecordsInARecoveryFile)
         ASSERT_EQ(messages.size(), 4);
         EXPECT_TRUE(messages.takeAt(2).startsWith(msg::dataFileRefused(target, QString())));
         EXPECT_EQ(messages, (QStringList {msg::kSavingFile, msg::kFileError, msg::recordsRecovered(recovery)}));
-        EXPECT_EQ(readBytes(recovery), "A\r\nB\r\n");
+        EXPECT_EQ(readFile(recovery), "A\r\nB\r\n");
     }
     EXPECT_EQ(dirEntries(), before) << "no temporary or backup file is left behind";
     if (c.check)
@@ -276,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
                         false, [](const QString& path) { EXPECT_TRUE(QFileInfo(path).isSymLink()); }},
         SaveTargetCase {"HardLinkedFileKeepsItsLinks",
                         [](const QTemporaryDir& dir) {
-                            writeBytes(dir.filePath("out.txt"), "old\r\n");
+                            writeFile(dir.filePath("out.txt"), "old\r\n");
                             EXPECT_EQ(::link(QFile::encodeName(dir.filePath("out.txt")).constData(),
                                              QFile::encodeName(dir.filePath("other.txt")).constData()),
                                       0);
@@ -285,29 +274,29 @@ INSTANTIATE_TEST_SUITE_P(
                         true,
                         [](const QString& path) {
                             EXPECT_EQ(statOf(path).st_nlink, 2U);
-                            EXPECT_EQ(readBytes(QFileInfo(path).absolutePath() + "/other.txt"), "A\r\nB\r\n");
+                            EXPECT_EQ(readFile(QFileInfo(path).absolutePath() + "/other.txt"), "A\r\nB\r\n");
                         }},
         SaveTargetCase {"SymbolicLinkStaysALink",
                         [](const QTemporaryDir& dir) {
-                            writeBytes(dir.filePath("real.txt"), "old\r\n");
+                            writeFile(dir.filePath("real.txt"), "old\r\n");
                             QFile::link(dir.filePath("real.txt"), dir.filePath("link.txt"));
                             return dir.filePath("link.txt");
                         },
                         true,
                         [](const QString& path) {
                             EXPECT_TRUE(QFileInfo(path).isSymLink());
-                            EXPECT_EQ(readBytes(QFileInfo(path).absolutePath() + "/real.txt"), "A\r\nB\r\n");
+                            EXPECT_EQ(readFile(QFileInfo(path).absolutePath() + "/real.txt"), "A\r\nB\r\n");
                         }},
         SaveTargetCase {"FileKeepsItsMode",
                         [](const QTemporaryDir& dir) {
-                            writeBytes(dir.filePath("out.txt"), "old\r\n");
+                            writeFile(dir.filePath("out.txt"), "old\r\n");
                             ::chmod(QFile::encodeName(dir.filePath("out.txt")).constData(), 0604);
                             return dir.filePath("out.txt");
                         },
                         true,
                         [](const QString& path) {
                             EXPECT_EQ(statOf(path).st_mode & 07777, 0604U);
-                            EXPECT_EQ(readBytes(path), "A\r\nB\r\n");
+                            EXPECT_EQ(readFile(path), "A\r\nB\r\n");
                         }}),
     [](const ::testing::TestParamInfo<SaveTargetCase>& param) { return std::string(param.param.name); });
 
@@ -333,7 +322,7 @@ TEST(RecordFilesUnprivileged, FileInAFolderThatCannotBeWrittenIsReplacedInPlace)
         QTemporaryDir dir;
         const test::DataFolderSandbox dataFolder;
         const QString file = dir.filePath("out.txt");
-        writeBytes(file, "old contents\r\n");
+        writeFile(file, "old contents\r\n");
         const ino_t inode = statOf(file).st_ino;
         ::chmod(QFile::encodeName(dir.path()).constData(), 0555);
 
@@ -342,7 +331,7 @@ TEST(RecordFilesUnprivileged, FileInAFolderThatCannotBeWrittenIsReplacedInPlace)
         list.assign({"new"});
         const bool saved = SaveRecordsFile(poster, list, file).written;
         ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-        return saved && readBytes(file) == "new\r\n" && statOf(file).st_ino == inode
+        return saved && readFile(file) == "new\r\n" && statOf(file).st_ino == inode
             && QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList {"out.txt"}
             && test::DataFolderSandbox::files().isEmpty()
             && poster.messages() == QStringList {msg::kSavingFile, msg::writtenRecords(1)};
@@ -352,7 +341,7 @@ TEST(RecordFilesUnprivileged, FileInAFolderThatCannotBeWrittenIsReplacedInPlace)
 
 TEST_F(RecordFilesTest, InterruptedSetKeepsEveryPreviousFileBesideIt)
 {
-    writeBytes(path("out.txt"), "good\r\n");
+    writeFile(path("out.txt"), "good\r\n");
     m_list.assign({"part 1"});
     EXPECT_TRUE(save(path("out.txt"), SaveKind::KeepPrevious));
     m_list.assign({"part 2"});
@@ -360,9 +349,9 @@ TEST_F(RecordFilesTest, InterruptedSetKeepsEveryPreviousFileBesideIt)
     m_list.assign({"whole"});
     EXPECT_TRUE(save(path("out.txt")));
 
-    EXPECT_EQ(readBytes(path("out.txt")), "whole\r\n");
-    EXPECT_EQ(readBytes(path("out.txt.bak")), "good\r\n");
-    EXPECT_EQ(readBytes(path("out.txt.2.bak")), "part 1\r\n");
+    EXPECT_EQ(readFile(path("out.txt")), "whole\r\n");
+    EXPECT_EQ(readFile(path("out.txt.bak")), "good\r\n");
+    EXPECT_EQ(readFile(path("out.txt.2.bak")), "part 1\r\n");
     EXPECT_EQ(dirEntries(), (QStringList {"out.txt", "out.txt.2.bak", "out.txt.bak"}));
     EXPECT_EQ(m_poster.messages(),
               (QStringList {msg::kSavingFile, msg::previousFileKept(path("out.txt.bak")), msg::writtenRecords(1),
@@ -410,7 +399,7 @@ TEST_F(RecordFilesTest, FailedWriteLeavesTheOldFileIntactAndTheRecordsInTheList)
         SCOPED_TRACE(linked ? "in place" : "renamed");
         QTemporaryDir dir;
         const QString file = dir.filePath("out.txt");
-        writeBytes(file, old);
+        writeFile(file, old);
         if (linked) {
             ASSERT_EQ(::link(QFile::encodeName(file).constData(), QFile::encodeName(dir.filePath("other.txt")).constData()),
                       0);
@@ -425,7 +414,7 @@ TEST_F(RecordFilesTest, FailedWriteLeavesTheOldFileIntactAndTheRecordsInTheList)
             saved = SaveRecordsFile(poster, m_list, file).written;
         }
         EXPECT_FALSE(saved);
-        EXPECT_EQ(readBytes(file), old);
+        EXPECT_EQ(readFile(file), old);
         EXPECT_EQ(m_list.records(), records);
         // Every place for a recovery file meets the same limit, and the loss is told with its reason.
         const QString why = msg::dataFileRefused(file, std::strerror(EFBIG));
@@ -478,7 +467,7 @@ TEST_P(FileSafetyTest, NoWriteThroughAnotherUsersNameAndNoRemovalOfWhatIsInUse)
                          QDirIterator::Subdirectories);
          it.hasNext();) {
         after.append(dir.relativeFilePath(it.next()));
-        EXPECT_TRUE(!it.fileInfo().isFile() || it.filePath() == target || readBytes(it.filePath()) == "old\r\n")
+        EXPECT_TRUE(!it.fileInfo().isFile() || it.filePath() == target || readFile(it.filePath()) == "old\r\n")
             << after.last().toStdString();
     }
     after.sort();
@@ -490,7 +479,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SafetyCase {"HardLinkInASharedFolder",
                     [](const QDir& dir, QFile&) {
-                        writeBytes(dir.filePath("victim.txt"), "old\r\n");
+                        writeFile(dir.filePath("victim.txt"), "old\r\n");
                         EXPECT_EQ(::link(QFile::encodeName(dir.filePath("victim.txt")).constData(),
                                          QFile::encodeName(dir.filePath("shared/data.txt")).constData()),
                                   0);
@@ -501,7 +490,7 @@ INSTANTIATE_TEST_SUITE_P(
         SafetyCase {"TemporariesOfAKilledSave",
                     [](const QDir& dir, QFile& held) {
                         for (const char* name : {".data.txt.x1Y2z3", ".data.txt.x1Y2z", ".other.txt.x1Y2z3"})
-                            writeBytes(dir.filePath(name), "old\r\n");
+                            writeFile(dir.filePath(name), "old\r\n");
                         held.setFileName(dir.filePath(".data.txt.h3L4d5"));
                         if (held.open(QIODevice::WriteOnly) && held.write("old\r\n") == 5 && held.flush())
                             ::flock(held.handle(), LOCK_EX);
@@ -526,12 +515,12 @@ TEST_F(RecordFilesTest, EveryByteValueRoundTripsThroughFiles)
     QByteArray original;
     for (const QString& record : recordsOfEveryByte())
         original += record.toLatin1() + "\r\n";
-    writeBytes(path("in.txt"), original);
+    writeFile(path("in.txt"), original);
 
     load(path("in.txt"));
     EXPECT_EQ(m_list.records(), recordsOfEveryByte());
     EXPECT_TRUE(save(path("out.txt")));
-    EXPECT_EQ(readBytes(path("out.txt")), original);
+    EXPECT_EQ(readFile(path("out.txt")), original);
 }
 
 TEST_F(RecordFilesTest, LineEndsInsideTheBytesBecomeCrLf)
@@ -539,12 +528,12 @@ TEST_F(RecordFilesTest, LineEndsInsideTheBytesBecomeCrLf)
     QByteArray original;
     for (int value = 0; value < 256; ++value)
         original.append(static_cast<char>(value));
-    writeBytes(path("in.txt"), original + "\r\r\n\n");
+    writeFile(path("in.txt"), original + "\r\r\n\n");
 
     load(path("in.txt"));
     ASSERT_EQ(m_list.count(), 4) << "ends at byte 13, at the CR and at the CR LF; the last LF is data";
     EXPECT_TRUE(save(path("out.txt")));
-    EXPECT_EQ(readBytes(path("out.txt")), QByteArray(original).replace("\r", "\r\n") + "\r\n\r\n\n\r\n");
+    EXPECT_EQ(readFile(path("out.txt")), QByteArray(original).replace("\r", "\r\n") + "\r\n\r\n\n\r\n");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "serial/PortMap.h"
 
 #include "serial/AdapterDescription.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,16 +100,11 @@ TEST(AdapterDescription, NamesTheUsbDeviceAboveTheTty)
     // interface of the USB device that holds the maker's strings.
     QTemporaryDir sys;
     const QString usb = sys.path() + QStringLiteral("/devices/usb1/1-1");
-    const auto write = [](const QString& path, const char* text) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    };
     ASSERT_TRUE(QDir().mkpath(usb + QStringLiteral("/1-1:1.0/ttyUSB0")));
     ASSERT_TRUE(QDir().mkpath(sys.path() + QStringLiteral("/devices/platform/serial8250")));
-    write(usb + QStringLiteral("/idVendor"), "0403\n");
-    write(usb + QStringLiteral("/manufacturer"), "FTDI\n");
-    write(usb + QStringLiteral("/product"), "FT232R USB UART\n");
+    test::writeFile(usb + QStringLiteral("/idVendor"), "0403\n");
+    test::writeFile(usb + QStringLiteral("/manufacturer"), "FTDI\n");
+    test::writeFile(usb + QStringLiteral("/product"), "FT232R USB UART\n");
     for (const char* tty : {"ttyUSB0", "ttyS1"}) {
         const QString folder = sys.path() + QStringLiteral("/class/tty/") + QLatin1String(tty);
         ASSERT_TRUE(QDir().mkpath(folder));

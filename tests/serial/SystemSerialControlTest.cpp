@@ -3,11 +3,12 @@
 #include "serial/BlockingWaiter.h"
 #include "serial/PortProcedures.h"
 #include "serial/SystemSerialControl.h"
+#include "support/EnvironmentGuard.h"
+#include "support/Files.h"
 #include "support/PtyPair.h"
 #include "support/WaitFor.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -539,11 +540,7 @@ TEST(SystemSerialControl, PathsThatAreNoSerialDeviceAreRefused)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString file = dir.filePath(QStringLiteral("plain.txt"));
-    {
-        QFile plain(file);
-        ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-        plain.write("not a port");
-    }
+    test::writeFile(file, "not a port");
     struct PathCase {
         QString path;
         const char* says;
@@ -557,9 +554,7 @@ TEST(SystemSerialControl, PathsThatAreNoSerialDeviceAreRefused)
         EXPECT_TRUE(failure.description().contains(QString::fromLatin1(c.says))) << failure.what();
         EXPECT_FALSE(control.PortOpen());
     }
-    QFile plain(file);
-    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
-    EXPECT_EQ(plain.readAll(), QByteArray("not a port"));
+    EXPECT_EQ(test::readFile(file), QByteArray("not a port"));
 }
 
 TEST(SystemSerialControl, PortNumbersOutsideTheMapAreRefused)
@@ -575,9 +570,10 @@ TEST(SystemSerialControl, PortNumbersOutsideTheMapAreRefused)
 TEST(PortProcedures, WorkOnAPortNamedByTheEnvironment)
 {
     PtyPair pty;
-    qputenv("QUORVALINK_COM1", pty.slavePath().toLocal8Bit());
-    SystemSerialControl MSCommI(PortMap::fromSystem());
-    qunsetenv("QUORVALINK_COM1");
+    SystemSerialControl MSCommI([&] {
+        const test::EnvironmentGuard port1("QUORVALINK_COM1", pty.slavePath().toLocal8Bit());
+        return PortMap::fromSystem();
+    }());
 
     OpenSerialPort(MSCommI, LineControls {QStringLiteral("1"), QStringLiteral("921600"), QStringLiteral("8"),
                                           QStringLiteral("1")});

@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QByteArray>
+#include "support/EnvironmentGuard.h"
+
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,19 +14,8 @@ namespace ql::test {
 // the program keeps there are the test's to read and never the user's.
 class DataFolderSandbox {
 public:
-    DataFolderSandbox() : m_hadHome(qEnvironmentVariableIsSet("HOME")), m_savedHome(qgetenv("HOME"))
-    {
-        qputenv("HOME", QFile::encodeName(m_home.path()));
-        QStandardPaths::setTestModeEnabled(true);
-    }
-    ~DataFolderSandbox()
-    {
-        QStandardPaths::setTestModeEnabled(false);
-        if (m_hadHome)
-            qputenv("HOME", m_savedHome);
-        else
-            qunsetenv("HOME");
-    }
+    DataFolderSandbox() { QStandardPaths::setTestModeEnabled(true); }
+    ~DataFolderSandbox() { QStandardPaths::setTestModeEnabled(false); }
     DataFolderSandbox(const DataFolderSandbox&) = delete;
     DataFolderSandbox& operator=(const DataFolderSandbox&) = delete;
 
@@ -33,8 +24,7 @@ public:
 
 private:
     QTemporaryDir m_home;
-    bool m_hadHome;
-    QByteArray m_savedHome;
+    EnvironmentGuard m_homeVariable {"HOME", QFile::encodeName(m_home.path())};
 };
 
 } // namespace ql::test

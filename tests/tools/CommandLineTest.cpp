@@ -2,9 +2,9 @@
 #include "PcSide.h"
 
 #include "hhcsim/CommandLine.h"
+#include "support/Files.h"
 #include "support/WaitFor.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -25,21 +25,22 @@ QStringList words(const char* line)
 
 TEST(CommandLine, DefaultsToAutoModeOnTheUsualLink)
 {
-    const auto parsed = parseCommandLine({});
-    ASSERT_TRUE(parsed.error.isEmpty());
-    EXPECT_EQ(parsed.options.device.mode, Mode::Auto);
-    EXPECT_EQ(parsed.options.device.linkPath, QStringLiteral("/tmp/quorvalink-hhc"));
-    EXPECT_EQ(parsed.options.device.quiet, 1000ms);
-    EXPECT_FALSE(parsed.options.device.once);
+    hhcsim::CommandLine line;
+    ASSERT_TRUE(parseCommandLine({}, line).isEmpty());
+    EXPECT_EQ(line.device.mode, Mode::Auto);
+    EXPECT_EQ(line.device.linkPath, QStringLiteral("/tmp/quorvalink-hhc"));
+    EXPECT_EQ(line.device.quiet, 1000ms);
+    EXPECT_FALSE(line.device.once);
 }
 
 TEST(CommandLine, TakesEveryOption)
 {
-    const auto parsed = parseCommandLine(
+    hhcsim::CommandLine o;
+    const QString error = parseCommandLine(
         words("--link /tmp/x --mode=send --send-file s.txt --quiet-ms 250 --no-answer --noise 7 "
-              "--stop-after 0 --hangup-after 3 --slow-read-us 1500 --baud 9600 --once"));
-    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
-    const auto& o = parsed.options;
+              "--stop-after 0 --hangup-after 3 --slow-read-us 1500 --baud 9600 --once"),
+        o);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_EQ(o.device.linkPath, QStringLiteral("/tmp/x"));
     EXPECT_EQ(o.device.mode, Mode::Send);
     EXPECT_EQ(o.sendFile, QStringLiteral("s.txt"));
@@ -57,7 +58,8 @@ class CommandLineRefuses : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CommandLineRefuses, WithAMessage)
 {
-    EXPECT_FALSE(parseCommandLine(words(GetParam())).error.isEmpty()) << GetParam();
+    hhcsim::CommandLine line;
+    EXPECT_FALSE(parseCommandLine(words(GetParam()), line).isEmpty()) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(BadLines, CommandLineRefuses,
@@ -88,7 +90,7 @@ TEST(SimulatorProgram, RefusesAnEmptySendFile)
 {
     QTemporaryDir dir;
     const QString empty = dir.filePath(QStringLiteral("empty.txt"));
-    QFile(empty).open(QIODevice::WriteOnly);
+    writeFile(empty, {});
     QProcess sim;
     sim.start(simulatorPath(), {QStringLiteral("--link"), dir.filePath(QStringLiteral("hhc")),
                                 QStringLiteral("--mode"), QStringLiteral("send"), QStringLiteral("--send-file"), empty});
@@ -115,9 +117,7 @@ TEST(SimulatorProgram, ReceivesIntoAFileOnceAndRemovesItsLink)
     ASSERT_TRUE(sim.waitForFinished(10000));
     EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_TRUE(sim.readAllStandardError().contains("hhcsim: received 3 records"));
-    QFile file(out);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("R1\r\n\xe9\r\n\r\n"));
+    EXPECT_EQ(readFile(out), QByteArray("R1\r\n\xe9\r\n\r\n"));
     EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 

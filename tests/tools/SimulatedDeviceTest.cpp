@@ -1,6 +1,8 @@
 #include "support/DeviceThread.h"
 #include "PcSide.h"
 
+#include "support/Files.h"
+#include "support/RecordMakers.h"
 #include "support/WaitFor.h"
 
 #include <QFile>
@@ -18,14 +20,6 @@ using hhcsim::Direction;
 using hhcsim::Mode;
 using Kind = DeviceEvent::Kind;
 using namespace std::chrono_literals;
-
-QByteArray allHighBytes()
-{
-    QByteArray bytes;
-    for (int b = 0x80; b <= 0xFF; ++b)
-        bytes.append(static_cast<char>(b));
-    return bytes;
-}
 
 // The PC's side of a PC->HHC run: begin request, the answer, the records, close.
 void sendAsPc(const QString& link, const QByteArray& records)
@@ -86,14 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SimulatedDevice, ReceiveTakesMoreThanTheLineHoldsAtOnce)
 {
-    QByteArrayList records;
-    QByteArray wire;
-    for (int i = 0; i < 3000; ++i) {
-        records.append(QByteArray::number(i).rightJustified(40, '*'));
-        wire += records.last() + (i + 1 < 3000 ? "@" : "$");
-    }
+    const QByteArrayList records = makeRecords(3000, 40);
     DeviceThread sim(deviceOptions(Mode::Receive));
-    sendAsPc(sim.link(), wire);
+    sendAsPc(sim.link(), recordsOnWire(records));
 
     ASSERT_TRUE(sim.waitForEvents(Kind::RecordsReceived));
     EXPECT_EQ(sim.eventsOf(Kind::RecordsReceived)[0].records, records);
@@ -235,15 +224,11 @@ TEST(SimulatedDevice, ReplacesAnOldLinkButNotAFile)
     }
 
     const QString file = dir.filePath(QStringLiteral("data.txt"));
-    QFile plain(file);
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.write("keep me");
-    plain.close();
+    writeFile(file, "keep me");
     hhcsim::DeviceOptions options;
     options.linkPath = file;
     EXPECT_THROW(hhcsim::SimulatedDevice(options, nullptr), std::system_error);
-    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
-    EXPECT_EQ(plain.readAll(), QByteArray("keep me"));
+    EXPECT_EQ(readFile(file), QByteArray("keep me"));
 }
 
 // Faults.

@@ -1,6 +1,7 @@
 #include "TransferTestSupport.h"
 
 #include "support/DataFolderSandbox.h"
+#include "support/Files.h"
 #include "transfer/Transfers.h"
 
 #include <QDir>
@@ -36,19 +37,6 @@ protected:
                 port.feed(QStringLiteral("^"));
         };
         port.onOutput = [reply](FakeSerialControl& control, const QString&) { control.feed(reply); };
-    }
-
-    void writeFile(const QByteArray& bytes)
-    {
-        QFile file(request.file);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    QByteArray fileBytes() const
-    {
-        QFile file(request.file);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     // Whatever the path, the log starts with the wait and ends on the run's last word.
@@ -144,32 +132,32 @@ TEST_F(StartCommandTest, SendRunWithoutAnswerFailsAfterTenDots)
 
 TEST_F(StartCommandTest, ReceiveRunSavesRecords)
 {
-    writeFile("old\r\n");
+    writeFile(request.file, "old\r\n");
     deviceSends(QStringLiteral("A@B$"));
     const TransferResult result = start();
     EXPECT_TRUE(result.succeeded());
     EXPECT_EQ(result.receiving.fileWritten, request.file);
     EXPECT_EQ(result.records, 2);
-    EXPECT_EQ(fileBytes(), QByteArray("A\r\nB\r\n"));
+    EXPECT_EQ(readFile(request.file), QByteArray("A\r\nB\r\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"received.txt"});
     expectEndedOn(msg::writtenRecords(2));
 }
 
 TEST_F(StartCommandTest, ReceiveRunWithoutBeginRequestLeavesFileAlone)
 {
-    writeFile("keep\r\n");
+    writeFile(request.file, "keep\r\n");
     request.direction = Direction::HhcToPc;
     host.lstRecords.assign({"stale"});
     port.failOn(FakeSerialControl::Op::SetPortOpen);
     EXPECT_EQ(start().reason, Reason::OpeningPort);
-    EXPECT_EQ(fileBytes(), QByteArray("keep\r\n"));
+    EXPECT_EQ(readFile(request.file), QByteArray("keep\r\n"));
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kErrorOpeningPort, FakeSerialControl::kFailedText}));
     expectEndedOn(FakeSerialControl::kFailedText);
 }
 
 TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
 {
-    writeFile("old\r\n");
+    writeFile(request.file, "old\r\n");
     deviceSends(QStringLiteral("R1@R2@R3"));
     waiter.onYield = [this, first = waiter.onYield](long long pass) {
         first(pass);
@@ -179,13 +167,11 @@ TEST_F(StartCommandTest, ReceiveRunAbortedMidRecordsSavesWhatCame)
         }
     };
     const TransferResult result = start();
-    EXPECT_EQ(fileBytes(), QByteArray("R1\r\nR2\r\n"));
+    EXPECT_EQ(readFile(request.file), QByteArray("R1\r\nR2\r\n"));
     const QString backup = request.file + QStringLiteral(".bak");
     EXPECT_EQ(result.outcome, Outcome::Aborted);
     EXPECT_EQ(result.receiving.backupKept, backup);
-    QFile kept(backup);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray("old\r\n"));
+    EXPECT_EQ(readFile(backup), QByteArray("old\r\n"));
     EXPECT_EQ(host.events.mid(host.events.size() - 4),
               (QStringList {msg::kSavingFile, msg::previousFileKept(backup), msg::writtenRecords(2),
                             msg::receptionAborted(2, request.file)}));
@@ -198,7 +184,7 @@ TEST_F(StartCommandTest, ReceiveRunOverflowSaves32767Records)
     deviceSends(QString(32767, QLatin1Char('@')) + QStringLiteral("$"));
     start();
     EXPECT_TRUE(host.events.contains(overflowText()));
-    EXPECT_EQ(fileBytes(), QByteArray("\r\n").repeated(32767));
+    EXPECT_EQ(readFile(request.file), QByteArray("\r\n").repeated(32767));
     expectEndedOn(msg::writtenRecords(32767));
 }
 
@@ -259,15 +245,14 @@ TEST_F(StartCommandTest, ReceivedRecordsGoToARecoveryFileWhenTheDataFileCannotTa
     EXPECT_EQ(host.lstRecords.records(), (QStringList {"A", "B"}));
     const QStringList files = DataFolderSandbox::files();
     ASSERT_EQ(files.size(), 1);
-    QFile recovery(DataFolderSandbox::folder() + QLatin1Char('/') + files.first());
-    ASSERT_TRUE(recovery.open(QIODevice::ReadOnly));
-    EXPECT_EQ(recovery.readAll(), QByteArray("A\r\nB\r\n"));
+    const QString recovery = DataFolderSandbox::folder() + QLatin1Char('/') + files.first();
+    EXPECT_EQ(readFile(recovery), QByteArray("A\r\nB\r\n"));
     EXPECT_EQ(host.events.mid(host.events.size() - 4),
               (QStringList {msg::kSavingFile, msg::kFileError,
                             msg::dataFileRefused(request.file, dir.filePath(QStringLiteral("gone: No such file or directory"))),
-                            msg::recordsRecovered(recovery.fileName())}));
-    expectEndedOn(msg::recordsRecovered(recovery.fileName()));
-    EXPECT_EQ(result.receiving.recoveryFile, recovery.fileName());
+                            msg::recordsRecovered(recovery)}));
+    expectEndedOn(msg::recordsRecovered(recovery));
+    EXPECT_EQ(result.receiving.recoveryFile, recovery);
 }
 
 } // namespace

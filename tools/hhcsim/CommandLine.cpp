@@ -1,156 +1,86 @@
 #include "hhcsim/CommandLine.h"
 
-#include <QSet>
+#include "common/CommandLineOptions.h"
 
+#include <functional>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 namespace ql::hhcsim {
 
-namespace {
-
-std::optional<qint64> wholeNumber(const QString& text, qint64 low, qint64 high)
+QString parseCommandLine(const QStringList& arguments, CommandLine& line)
 {
-    bool ok = false;
-    // Digits only: no sign, blanks or hexadecimal.
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    const qint64 value = text.toLongLong(&ok);
-    if (!ok || value < low || value > high)
-        return std::nullopt;
-    return value;
-}
-
-} // namespace
-
-ParsedCommandLine parseCommandLine(const QStringList& arguments)
-{
-    ParsedCommandLine parsed;
-    CommandLine& line = parsed.options;
     line.device.linkPath = kDefaultLinkPath;
-    Faults& faults = line.device.faults;
-    QSet<QString> seen;
+    QCommandLineParser parser;
+    const QString error = parseArguments(parser, {"h,help", "no-answer", "once"},
+                                         {"link", "line", "mode", "send-file", "receive-file", "quiet-ms", "noise",
+                                          "stop-after", "hangup-after", "slow-read-us", "baud"},
+                                         arguments);
+    if (!error.isEmpty())
+        return error;
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst());
+    const auto given = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+    const auto value = [&parser](const char* name) { return parser.value(QString::fromLatin1(name)); };
 
-    const auto fail = [&parsed](const QString& error) {
-        parsed.error = error;
-        return parsed;
-    };
-
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString name = arguments.at(i);
-        std::optional<QString> inlineValue;
-        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
-            inlineValue = name.mid(name.indexOf(QLatin1Char('=')) + 1);
-            name.truncate(name.indexOf(QLatin1Char('=')));
-        }
-        if (!name.startsWith(QLatin1Char('-')))
-            return fail(QStringLiteral("unexpected argument '%1'").arg(name));
-        if (seen.contains(name))
-            return fail(QStringLiteral("%1 is given twice").arg(name));
-        seen.insert(name);
-
-        const auto noValueGiven = [&]() {
-            return !inlineValue.has_value();
-        };
-        std::optional<QString> value;
-        const auto takeValue = [&]() -> bool {
-            if (inlineValue) {
-                value = *inlineValue;
-            } else if (i + 1 < arguments.size()) {
-                value = arguments.at(++i);
-            } else {
-                return false;
-            }
-            return true;
-        };
-        const auto number = [&](qint64 low, qint64 high) -> std::optional<qint64> {
-            const auto n = wholeNumber(*value, low, high);
-            if (!n)
-                parsed.error = QStringLiteral("%1: '%2' is not a whole number from %3 to %4")
-                                   .arg(name, *value).arg(low).arg(high);
-            return n;
-        };
-
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            if (!noValueGiven())
-                return fail(QStringLiteral("%1 takes no value").arg(name));
-            line.help = true;
+    const std::pair<const char*, QString*> paths[] = {{"link", &line.device.linkPath},
+                                                      {"line", &line.device.linePath},
+                                                      {"send-file", &line.sendFile},
+                                                      {"receive-file", &line.receiveFile}};
+    for (const auto& [name, path] : paths) {
+        if (!given(name))
             continue;
-        }
-        if (name == QLatin1String("--no-answer") || name == QLatin1String("--once")) {
-            if (!noValueGiven())
-                return fail(QStringLiteral("%1 takes no value").arg(name));
-            (name == QLatin1String("--once") ? line.device.once : faults.noAnswer) = true;
-            continue;
-        }
-        static const QStringList kValued = {
-            QStringLiteral("--link"),       QStringLiteral("--line"),       QStringLiteral("--mode"),       QStringLiteral("--send-file"),
-            QStringLiteral("--receive-file"), QStringLiteral("--quiet-ms"), QStringLiteral("--noise"),
-            QStringLiteral("--stop-after"), QStringLiteral("--hangup-after"), QStringLiteral("--slow-read-us"),
-            QStringLiteral("--baud"),
-        };
-        if (!kValued.contains(name))
-            return fail(QStringLiteral("unknown option '%1'").arg(name));
-        if (!takeValue())
-            return fail(QStringLiteral("%1 needs a value").arg(name));
-
-        if (name == QLatin1String("--link") || name == QLatin1String("--line") || name == QLatin1String("--send-file")
-            || name == QLatin1String("--receive-file")) {
-            if (value->isEmpty())
-                return fail(QStringLiteral("%1 needs a path").arg(name));
-            (name == QLatin1String("--link")        ? line.device.linkPath
-             : name == QLatin1String("--line")      ? line.device.linePath
-             : name == QLatin1String("--send-file") ? line.sendFile
-                                                    : line.receiveFile) = *value;
-        } else if (name == QLatin1String("--mode")) {
-            if (*value == QLatin1String("receive"))
-                line.device.mode = Mode::Receive;
-            else if (*value == QLatin1String("send"))
-                line.device.mode = Mode::Send;
-            else if (*value == QLatin1String("auto"))
-                line.device.mode = Mode::Auto;
-            else
-                return fail(QStringLiteral("--mode: '%1' is not one of receive, send, auto").arg(*value));
-        } else if (name == QLatin1String("--quiet-ms")) {
-            const auto n = number(1, 600'000);
-            if (!n)
-                return parsed;
-            line.device.quiet = std::chrono::milliseconds(*n);
-        } else if (name == QLatin1String("--noise")) {
-            const auto n = number(0, 1'000'000);
-            if (!n)
-                return parsed;
-            faults.noiseBytes = static_cast<int>(*n);
-        } else if (name == QLatin1String("--stop-after") || name == QLatin1String("--hangup-after")) {
-            const auto n = number(0, 1'000'000);
-            if (!n)
-                return parsed;
-            (name == QLatin1String("--stop-after") ? faults.stopAfter : faults.hangupAfter) = static_cast<int>(*n);
-        } else if (name == QLatin1String("--slow-read-us")) {
-            const auto n = number(0, 10'000'000);
-            if (!n)
-                return parsed;
-            faults.slowReadPerByte = std::chrono::microseconds(*n);
-        } else {
-            const auto n = number(50, 4'000'000);
-            if (!n)
-                return parsed;
-            faults.baud = static_cast<int>(*n);
-        }
+        *path = value(name);
+        if (path->isEmpty())
+            return QStringLiteral("--%1 needs a path").arg(QLatin1String(name));
     }
+    if (given("mode")) {
+        const QString mode = value("mode");
+        if (mode == QLatin1String("receive"))
+            line.device.mode = Mode::Receive;
+        else if (mode == QLatin1String("send"))
+            line.device.mode = Mode::Send;
+        else if (mode == QLatin1String("auto"))
+            line.device.mode = Mode::Auto;
+        else
+            return QStringLiteral("--mode: '%1' is not one of receive, send, auto").arg(mode);
+    }
+    Faults& faults = line.device.faults;
+    const std::tuple<const char*, qint64, qint64, std::function<void(qint64)>> numbers[] = {
+        {"quiet-ms", 1, 600'000, [&](qint64 n) { line.device.quiet = std::chrono::milliseconds(n); }},
+        {"noise", 0, 1'000'000, [&](qint64 n) { faults.noiseBytes = static_cast<int>(n); }},
+        {"stop-after", 0, 1'000'000, [&](qint64 n) { faults.stopAfter = static_cast<int>(n); }},
+        {"hangup-after", 0, 1'000'000, [&](qint64 n) { faults.hangupAfter = static_cast<int>(n); }},
+        {"slow-read-us", 0, 10'000'000, [&](qint64 n) { faults.slowReadPerByte = std::chrono::microseconds(n); }},
+        {"baud", 50, 4'000'000, [&](qint64 n) { faults.baud = static_cast<int>(n); }},
+    };
+    for (const auto& [name, low, high, store] : numbers) {
+        if (!given(name))
+            continue;
+        const std::optional<qint64> n = wholeNumber(value(name), low, high);
+        if (!n)
+            return QStringLiteral("--%1: '%2' is not a whole number from %3 to %4")
+                .arg(QLatin1String(name), value(name))
+                .arg(low)
+                .arg(high);
+        store(*n);
+    }
+    faults.noAnswer = given("no-answer");
+    line.device.once = given("once");
 
+    line.help = given("help");
     if (line.help)
-        return parsed;
-    if (seen.contains(QStringLiteral("--link")) && seen.contains(QStringLiteral("--line")))
-        return fail(QStringLiteral("--link has no use with --line"));
+        return {};
+    if (given("link") && given("line"))
+        return QStringLiteral("--link has no use with --line");
     if (line.device.mode == Mode::Send && line.sendFile.isEmpty())
-        return fail(QStringLiteral("send mode needs --send-file"));
+        return QStringLiteral("send mode needs --send-file");
     if (line.device.mode == Mode::Receive && !line.sendFile.isEmpty())
-        return fail(QStringLiteral("--send-file has no use in receive mode"));
+        return QStringLiteral("--send-file has no use in receive mode");
     if (line.device.mode == Mode::Send && !line.receiveFile.isEmpty())
-        return fail(QStringLiteral("--receive-file has no use in send mode"));
-    return parsed;
+        return QStringLiteral("--receive-file has no use in send mode");
+    return {};
 }
 
 QString usageText()

@@ -14,15 +14,11 @@ struct CommandLine {
     bool help = false;
 };
 
-struct ParsedCommandLine {
-    CommandLine options;
-    QString error; // empty when the command line is good
-};
-
 inline const QString kDefaultLinkPath = QStringLiteral("/tmp/quorvalink-hhc");
 
-// `arguments` without the program name.
-ParsedCommandLine parseCommandLine(const QStringList& arguments);
+// Fills `line` from `arguments` (without the program name); gives what is wrong
+// with them, or nothing.
+QString parseCommandLine(const QStringList& arguments, CommandLine& line);
 
 QString usageText();
 

@@ -56,13 +56,13 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    ParsedCommandLine parsed = parseCommandLine(arguments);
-    if (!parsed.error.isEmpty()) {
+    CommandLine line;
+    const QString usageError = parseCommandLine(arguments, line);
+    if (!usageError.isEmpty()) {
         std::fprintf(stderr, "quorvalink-hhcsim: %s\nTry 'quorvalink-hhcsim --help'.\n",
-                     parsed.error.toLocal8Bit().constData());
+                     usageError.toLocal8Bit().constData());
         return 2;
     }
-    CommandLine& line = parsed.options;
     if (line.help) {
         std::fputs(usageText().toLocal8Bit().constData(), stdout);
         return 0;
