@@ -18,10 +18,11 @@ bool portSelectionValid(const QString& portText)
     return port > PortMap::kFirstPort - 1 && port < PortMap::kLastPort + 1;
 }
 
-TransferResult refused(TransferHost& host, Reason reason, const QString& message)
+// A run refused before any direction was chosen counts as PC->HHC, the first one listed.
+TransferResult refused(TransferHost& host, const TransferRequest& request, Reason reason, const QString& message)
 {
     host.postMessage(message);
-    return {Direction::PcToHhc, Outcome::Refused, reason};
+    return {request.direction.value_or(Direction::PcToHhc), Outcome::Refused, reason};
 }
 
 TransferResult receiveAndSave(RunContext& run, const TransferRequest& request)
@@ -62,11 +63,11 @@ TransferResult StartSelectedProcess(RunContext& run, const TransferRequest& requ
     TransferHost& host = run.host;
     host.postMessage(msg::kPleaseWait);
     if (!portSelectionValid(request.line.port))
-        return refused(host, Reason::PortSelection, msg::kPortSelectionError);
+        return refused(host, request, Reason::PortSelection, msg::kPortSelectionError);
     if (request.file.trimmed().isEmpty())
-        return refused(host, Reason::FileName, msg::kSpecifiedFileError);
+        return refused(host, request, Reason::FileName, msg::kSpecifiedFileError);
     if (!request.direction)
-        return refused(host, Reason::ProcessSelection, msg::kProcessSelectionError);
+        return refused(host, request, Reason::ProcessSelection, msg::kProcessSelectionError);
 
     host.transferStarting();
     if (*request.direction == Direction::PcToHhc)

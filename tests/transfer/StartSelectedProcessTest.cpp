@@ -91,7 +91,10 @@ class StartFileCheckTest : public StartCommandTest, public ::testing::WithParamI
 TEST_P(StartFileCheckTest, RefusesBlankPath)
 {
     request.file = QString::fromLatin1(GetParam());
-    EXPECT_EQ(start().reason, Reason::FileName);
+    request.direction = Direction::HhcToPc;
+    const TransferResult result = start();
+    EXPECT_EQ(result.reason, Reason::FileName);
+    EXPECT_EQ(result.direction, Direction::HhcToPc);
     EXPECT_EQ(host.events, (QStringList {msg::kPleaseWait, msg::kSpecifiedFileError}));
     EXPECT_EQ(host.starts, 0);
     expectEndedOn(msg::kSpecifiedFileError);
