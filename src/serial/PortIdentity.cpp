@@ -1,0 +1,27 @@
+#include "serial/PortIdentity.h"
+
+#include <QFileInfo>
+
+namespace ql {
+
+QString PortIdentity::portName() const
+{
+    // COM3 as it stands; /dev/ttyUSB0 by its last part.
+    return QFileInfo(device).fileName();
+}
+
+QString PortIdentity::stableIdentity() const
+{
+    if (!byId.isEmpty())
+        return QFileInfo(byId).fileName();
+    if (vendorId.isEmpty())
+        return {};
+    return QStringLiteral("%1:%2:%3").arg(vendorId, productId, serialNumber);
+}
+
+QString PortIdentity::serialOrPortName() const
+{
+    return serialNumber.isEmpty() ? portName() : serialNumber;
+}
+
+} // namespace ql
