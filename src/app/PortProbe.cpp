@@ -48,15 +48,6 @@ QStringList permissionReasons(const QList<Refusal>& denied, const AccessLookup& 
 
 } // namespace
 
-bool joiningGroupAdmits(const DeviceAccess& device, const ProcessIdentity& process)
-{
-    constexpr unsigned kGroupReadWrite = 060;
-    constexpr unsigned kOthersReadWrite = 006;
-    // The owner's bits decide for the owner, and a device open to all needs no group.
-    return process.user != device.owner && (device.mode & kGroupReadWrite) == kGroupReadWrite
-        && (device.mode & kOthersReadWrite) != kOthersReadWrite && !process.groups.contains(device.group);
-}
-
 PortProbeResult ProbePorts(SerialControl& control, const PortMap& names, const AccessLookup& access)
 {
     PortProbeResult result;
@@ -111,6 +102,17 @@ QString portDescription(const PortMap& names, qint16 number)
     if (entry->description.isEmpty())
         return entry->systemName;
     return entry->systemName + QStringLiteral(" \u2014 ") + entry->description;
+}
+
+QString portToolTip(const PortMap& names, const PortCheck& port, const QList<PortWarning>& warnings)
+{
+    QStringList lines {portDescription(names, port.number)};
+    if (!port.identity.device.isEmpty()) {
+        lines += identityLines(port.identity);
+        for (const PortWarning& warning : warningsFor(warnings, port.identity.device))
+            lines.append(warningText(warning));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace ql

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/DeviceAccess.h"
+#include "serial/DeviceAccess.h"
+#include "serial/PortCheck.h"
 #include "serial/PortMap.h"
 
 #include <QList>
@@ -27,9 +28,6 @@ struct AccessLookup {
     std::function<std::optional<ProcessIdentity>()> process = processIdentity;
 };
 
-// Whether joining the device's group is what would let the process open it.
-bool joiningGroupAdmits(const DeviceAccess& device, const ProcessIdentity& process);
-
 // Opens and closes each port number in turn, leaving the port closed. A number
 // is listed only when its own port opened: a failed selection must not let the
 // port selected before answer for it. `names` tells which device a refused
@@ -39,5 +37,9 @@ PortProbeResult ProbePorts(SerialControl& control, const PortMap& names, const A
 // The device behind a number with what the system says of it, or "" when the
 // number stands for none.
 QString portDescription(const PortMap& names, qint16 number);
+
+// The port box's tooltip for a port: the device and what the system says of it,
+// then the port's identity and the warnings that concern it.
+QString portToolTip(const PortMap& names, const PortCheck& port, const QList<PortWarning>& warnings);
 
 } // namespace ql

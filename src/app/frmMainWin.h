@@ -143,6 +143,8 @@ private:
     // during a run, once the run has ended.
     void reprobePorts();
     void showPortDevice();
+    // After a port failed to open: the warnings that explain why, if any apply.
+    void explainPortFailure();
     void cmbPort_Change();
 
     // Draws the pictures and the hand pointer at the screen's device pixel ratio,

@@ -6,6 +6,7 @@
 #include "app/PortProbe.h"
 #include "app/WindowControls.h"
 #include "eventlog/Messages.h"
+#include "serial/PortCheck.h"
 
 #include <QAbstractItemView>
 
@@ -16,11 +17,18 @@ void frmMainWin::probePorts()
     if (m_listPorts)
         m_portNames = m_listPorts();
     const PortProbeResult found = ProbePorts(*MSCommI, m_portNames);
+    QList<PortCheck> checks;
+    for (const qint16 number : found.opened) {
+        const std::optional<PortEntry> entry = m_portNames.entry(number);
+        checks.append(identifyPort(entry.value_or(PortEntry {number, {}, {}})));
+    }
+    // A port that opened may be opened and is free; what else gets in its way is the system's.
+    const QList<PortWarning> warnings = portWarnings(checks, systemPrograms());
     const QSignalBlocker quiet(cmbPort);
     cmbPort->clear();
-    for (const qint16 number : found.opened) {
-        cmbPort->addItem(QString::number(number));
-        cmbPort->setItemData(cmbPort->count() - 1, portDescription(m_portNames, number), Qt::ToolTipRole);
+    for (const PortCheck& check : checks) {
+        cmbPort->addItem(QString::number(check.number));
+        cmbPort->setItemData(cmbPort->count() - 1, portToolTip(m_portNames, check, warnings), Qt::ToolTipRole);
     }
     if (cmbPort->count() > 0)
         cmbPort->setCurrentIndex(0);
@@ -71,6 +79,17 @@ void frmMainWin::showPortDevice()
     const QString device = portDescription(m_portNames, static_cast<qint16>(cmbPort->currentText().toInt()));
     cmbPort->setToolTip(device);
     cmbPort->setAccessibleDescription(device);
+}
+
+void frmMainWin::explainPortFailure()
+{
+    const std::optional<PortEntry> entry = m_portNames.entry(static_cast<qint16>(cmbPort->currentText().toInt()));
+    if (!entry)
+        return;
+    PortCheck port = identifyPort(*entry);
+    checkPortUse(port);
+    for (const PortWarning& warning : portWarnings({port}, systemPrograms()))
+        postMessage(msg::portWarning(warning.text, warning.details));
 }
 
 void frmMainWin::cmbPort_Change()

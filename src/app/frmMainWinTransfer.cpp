@@ -95,6 +95,8 @@ void frmMainWin::PicStart_Click()
     m_lastResult.reset();
     try {
         m_lastResult = StartSelectedProcess(*m_run, transferRequest());
+        if (m_lastResult->reason == Reason::OpeningPort)
+            explainPortFailure();
     } catch (...) {
         // The Start command goes on to restore its buttons whatever failed.
     }

@@ -28,7 +28,7 @@ std::optional<Command> commandNamed(const QString& name)
 QString parseOptions(const QStringList& arguments, CliOptions& options)
 {
     QCommandLineParser parser;
-    const QString error = parseArguments(parser, {"h,help", "version", "q,quiet"},
+    const QString error = parseArguments(parser, {"h,help", "version", "q,quiet", "check"},
                                          {"port", "device", "baud", "data-bits", "stop-bits", "timeout"}, arguments);
     if (!error.isEmpty())
         return error;
@@ -38,6 +38,7 @@ QString parseOptions(const QStringList& arguments, CliOptions& options)
         return {};
     }
     options.quiet = given("quiet");
+    options.check = given("check");
 
     const std::pair<const char*, QString*> texts[] = {{"port", &options.port},
                                                       {"device", &options.device},
@@ -81,6 +82,8 @@ QString parseOptions(const QStringList& arguments, CliOptions& options)
     operands.removeFirst();
     if (options.command == Command::Ports)
         return operands.isEmpty() ? QString() : QStringLiteral("ports takes no file");
+    if (options.check)
+        return QStringLiteral("--check goes with ports only");
     if (operands.size() != 1)
         return operands.isEmpty() ? QStringLiteral("no FILE given")
                                   : QStringLiteral("one FILE only, not '%1'").arg(operands.join(QLatin1Char(' ')));
@@ -98,6 +101,8 @@ QString usageText()
         "Usage: quorvalink-cli send    [options] FILE   send the records of FILE to the hand-held computer\n"
         "       quorvalink-cli receive [options] FILE   receive records from the hand-held computer into FILE\n"
         "       quorvalink-cli ports                    list the port numbers, devices and descriptions\n"
+        "       quorvalink-cli ports --check            what each port is, whether it may be opened, who holds\n"
+        "                                               it, and what on this system gets in its way\n"
         "\n"
         "Options:\n"
         "  --port N            the port, numbered as the window numbers them (1 to 99)\n"
@@ -117,8 +122,9 @@ QString usageText()
         "last character was handed to the system: nothing tells whether the device read it.\n"
         "\n"
         "Exit status:\n"
-        "  0    the transfer succeeded\n"
-        "  1    the transfer failed, or a received record cannot be read back from FILE as it came\n"
+        "  0    the transfer succeeded; for ports --check, nothing needs attention\n"
+        "  1    the transfer failed, or a received record cannot be read back from FILE as it came;\n"
+        "       for ports --check, a warning was printed\n"
         "  2    bad usage\n"
         "  3    the port or the file could not be used\n"
         "  130  interrupted\n");

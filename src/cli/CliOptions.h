@@ -12,6 +12,7 @@ enum class Command { Send, Receive, Ports, Help, Version };
 // The exit statuses, as --help and the manual page give them.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitTransferFailed = 1;
+inline constexpr int kExitPortsNeedAttention = 1; // ports --check printed a warning
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitUnusable = 3;
 inline constexpr int kExitInterrupted = 130;
@@ -27,6 +28,8 @@ struct CliOptions {
     QString stopBits = QStringLiteral("1");
     std::chrono::seconds handshakeTimeout {60};
     bool quiet = false;
+    // ports: check each port and what gets in its way, rather than list them.
+    bool check = false;
 };
 
 // Fills `options`; gives what makes the command line unusable, or nothing.

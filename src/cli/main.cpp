@@ -9,6 +9,7 @@
 #include "eventlog/Messages.h"
 #include "records/RecordFiles.h"
 #include "serial/BlockingWaiter.h"
+#include "serial/PortCheck.h"
 #include "serial/PortMap.h"
 #include "serial/SystemSerialControl.h"
 #include "transfer/RunContext.h"
@@ -39,6 +40,13 @@ int listPorts()
     for (const PortEntry& entry : ports.entries())
         printText(stdout, QStringLiteral("%1\t%2\t%3\n").arg(entry.number).arg(entry.systemName, entry.description));
     return kExitSuccess;
+}
+
+int checkPorts()
+{
+    const PortCheckReport report = checkPorts(PortMap::fromSystem());
+    printText(stdout, reportText(report));
+    return report.warnings.isEmpty() ? kExitSuccess : kExitPortsNeedAttention;
 }
 
 PortMap portsFor(const CliOptions& options)
@@ -133,7 +141,7 @@ int main(int argc, char* argv[])
     switch (options.command) {
     case Command::Help: printText(stdout, usageText()); return kExitSuccess;
     case Command::Version: printText(stdout, QStringLiteral("quorvalink-cli " QL_CLI_VERSION "\n")); return kExitSuccess;
-    case Command::Ports: return listPorts();
+    case Command::Ports: return options.check ? checkPorts() : listPorts();
     case Command::Send:
     case Command::Receive: break;
     }

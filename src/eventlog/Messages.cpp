@@ -72,6 +72,11 @@ QString deviceOwnership(const QString& owner, const QString& group, unsigned mod
         .arg(owner, group, QString::number(mode, 8).rightJustified(4, QLatin1Char('0')));
 }
 
+QString portWarning(const QString& text, const QStringList& details)
+{
+    return QStringLiteral("Warning: ") + (QStringList {text} + details).join(QStringLiteral("; "));
+}
+
 QString portsInUse(const QStringList& devices)
 {
     return devices.join(QStringLiteral(", "))

@@ -100,6 +100,9 @@ QString portRefused(const QString& why, const QString& access);
 QString deviceOwnership(const QString& owner, const QString& group, unsigned mode);
 // The devices another program holds open.
 QString portsInUse(const QStringList& devices);
+// What on the system gets in the way of a port, and what to do about it:
+// "Warning: " followed by the text and the details.
+QString portWarning(const QString& text, const QStringList& details);
 
 // Start-up notes, when the program starts all the same.
 // "Single-instance lock not taken, a second copy will not be refused: " followed by why.

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ql {
 
@@ -14,7 +15,11 @@ struct DeviceHolder {
 
 // Another process with the device open, among those whose descriptors this
 // process may read. Not seen: other users' processes (unless running as root),
-// and processes that reach the device only through /dev/tty.
-std::optional<DeviceHolder> otherHolder(dev_t device);
+// and processes that reach the device only through /dev/tty. `proc` is where the
+// process folders are found.
+std::optional<DeviceHolder> otherHolder(dev_t device, const std::string& proc = "/proc");
+
+// The processes running under `name` (their comm), lowest PID first.
+std::vector<long> processesNamed(const std::string& name, const std::string& proc = "/proc");
 
 } // namespace ql

@@ -6,8 +6,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace ql {
@@ -19,11 +21,10 @@ struct DirCloser {
 };
 using Dir = std::unique_ptr<DIR, DirCloser>;
 
-std::string processName(long pid)
+std::string processName(const std::string& proc, long pid)
 {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/comm", pid);
-    std::FILE* comm = std::fopen(path, "re");
+    const std::string path = proc + '/' + std::to_string(pid) + "/comm";
+    std::FILE* comm = std::fopen(path.c_str(), "re");
     if (comm == nullptr)
         return "another program";
     char name[64] = {};
@@ -35,12 +36,11 @@ std::string processName(long pid)
     return text.empty() ? "another program" : text;
 }
 
-bool holdsDevice(long pid, dev_t device)
+bool holdsDevice(const std::string& proc, long pid, dev_t device)
 {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/fd", pid);
+    const std::string path = proc + '/' + std::to_string(pid) + "/fd";
     // Only the user's own processes open here, or every process for root.
-    const int dirFd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return false;
     const Dir fds(::fdopendir(dirFd));
@@ -60,23 +60,44 @@ bool holdsDevice(long pid, dev_t device)
     return false;
 }
 
-} // namespace
-
-std::optional<DeviceHolder> otherHolder(dev_t device)
+// Calls `visit` with each process's PID until it returns false.
+void forEachProcess(const std::string& proc, const std::function<bool(long)>& visit)
 {
-    const Dir proc(::opendir("/proc"));
-    if (!proc)
-        return std::nullopt;
-    const long self = ::getpid();
-    while (const dirent* entry = ::readdir(proc.get())) {
+    const Dir folder(::opendir(proc.c_str()));
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder.get())) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || pid == self)
-            continue;
-        if (holdsDevice(pid, device))
-            return DeviceHolder {pid, processName(pid)};
+        if (end != entry->d_name && *end == '\0' && !visit(pid))
+            return;
     }
-    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<DeviceHolder> otherHolder(dev_t device, const std::string& proc)
+{
+    const long self = ::getpid();
+    std::optional<DeviceHolder> holder;
+    forEachProcess(proc, [&](long pid) {
+        if (pid != self && holdsDevice(proc, pid, device))
+            holder = DeviceHolder {pid, processName(proc, pid)};
+        return !holder;
+    });
+    return holder;
+}
+
+std::vector<long> processesNamed(const std::string& name, const std::string& proc)
+{
+    std::vector<long> found;
+    forEachProcess(proc, [&](long pid) {
+        if (processName(proc, pid) == name)
+            found.push_back(pid);
+        return true;
+    });
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 } // namespace ql

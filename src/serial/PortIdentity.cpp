@@ -24,4 +24,11 @@ QString PortIdentity::serialOrPortName() const
     return serialNumber.isEmpty() ? portName() : serialNumber;
 }
 
+QString PortIdentity::adapterName() const
+{
+    if (manufacturer.isEmpty() || product.startsWith(manufacturer))
+        return product;
+    return product.isEmpty() ? manufacturer : manufacturer + QLatin1Char(' ') + product;
+}
+
 } // namespace ql

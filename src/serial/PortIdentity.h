@@ -32,6 +32,9 @@ struct PortIdentity {
     QString stableIdentity() const;
     // The adapter's serial number, else the port's name.
     QString serialOrPortName() const;
+    // The maker and model the adapter gives of itself, such as "FTDI FT232R USB
+    // UART"; empty for a port that is no USB device.
+    QString adapterName() const;
 };
 
 // Reads the identity of the port at `device`. On Linux, the system's folders are

@@ -16,6 +16,20 @@ QString attribute(const QString& folder, const char* name)
     return QString::fromUtf8(file.read(256)).trimmed();
 }
 
+// The driver of the hardware behind the port. Since Linux 6.5 a serial port's
+// device sits under two of the serial core's own ("port", "ctrl"), which say
+// nothing of the hardware.
+QString hardwareDriver(QString folder, const QString& top)
+{
+    while (!top.isEmpty() && folder.startsWith(top) && folder != top) {
+        const QString driver = QFileInfo(folder + QStringLiteral("/driver")).canonicalFilePath();
+        if (!driver.contains(QLatin1String("/bus/serial-base/")))
+            return driver;
+        folder = QFileInfo(folder).path();
+    }
+    return {};
+}
+
 } // namespace
 
 PortIdentity portIdentity(const QString& device, const QString& root)
@@ -28,7 +42,7 @@ PortIdentity portIdentity(const QString& device, const QString& root)
         = QFileInfo(root + QStringLiteral("/sys/class/tty/") + tty + QStringLiteral("/device")).canonicalFilePath();
     if (portFolder.isEmpty())
         return identity;
-    identity.driver = QFileInfo(QFileInfo(portFolder + QStringLiteral("/driver")).canonicalFilePath()).fileName();
+    identity.driver = QFileInfo(hardwareDriver(portFolder, top)).fileName();
     bool ok = false;
     const int latency = attribute(portFolder, "latency_timer").toInt(&ok);
     if (ok)

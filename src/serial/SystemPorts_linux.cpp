@@ -1,6 +1,6 @@
 #include "serial/SystemPorts.h"
 
-#include "serial/AdapterDescription.h"
+#include "serial/PortIdentity.h"
 
 #include <QSerialPortInfo>
 
@@ -16,7 +16,7 @@ QList<SystemPort> systemPorts()
             description = info.manufacturer();
         // Without udev, Qt knows nothing of an adapter; its own strings still name it.
         if (description.isEmpty())
-            description = adapterDescription(info.systemLocation());
+            description = portIdentity(info.systemLocation()).adapterName();
         ports.append(SystemPort {info.systemLocation(), description});
     }
     return ports;

@@ -89,13 +89,21 @@ TEST(GroupHint, IsGivenOnlyWhereJoiningTheDevicesGroupLetsIn)
         DeviceAccess device;
         QList<unsigned> groups; // of the process, whose user is 1000
         bool hint;
+        bool may;
     };
-    for (const Case& c : {Case {{0, 20, 0660, {}, {}}, {1000, 24}, true}, // root:dialout, user outside
-                          Case {{0, 20, 0660, {}, {}}, {1000, 20}, false}, // already in it
-                          Case {{0, 5, 0620, {}, {}}, {1000}, false},      // root:tty, group cannot read
-                          Case {{1000, 20, 0060, {}, {}}, {1000}, false},  // the owner goes by the owner bits
-                          Case {{0, 20, 0666, {}, {}}, {1000}, false}})    // open to all
-        EXPECT_EQ(joiningGroupAdmits(c.device, {1000, c.groups}), c.hint) << c.device.owner << ' ' << c.device.mode;
+    for (const Case& c : {Case {{0, 20, 0660, {}, {}}, {1000, 24}, true, false}, // root:dialout, user outside
+                          Case {{0, 20, 0660, {}, {}}, {1000, 20}, false, true}, // already in it
+                          Case {{0, 5, 0620, {}, {}}, {1000}, false, false},     // root:tty, group cannot read
+                          Case {{1000, 20, 0060, {}, {}}, {1000, 20}, false, false}, // the owner goes by the owner bits
+                          Case {{1000, 20, 0600, {}, {}}, {1000}, false, true},
+                          Case {{0, 20, 0666, {}, {}}, {1000}, false, true}}) { // open to all
+        const ProcessIdentity process {1000, c.groups, {}};
+        EXPECT_EQ(joiningGroupAdmits(c.device, process), c.hint) << c.device.owner << ' ' << c.device.mode;
+        EXPECT_EQ(mayReadWrite(c.device, process), c.may) << c.device.owner << ' ' << c.device.mode;
+        EXPECT_TRUE(mayReadWrite(c.device, {0, {0}, {}})); // root may
+    }
+    EXPECT_EQ(deviceModeText(0660), QStringLiteral("crw-rw----"));
+    EXPECT_EQ(deviceModeText(0755), QStringLiteral("crwxr-xr-x"));
 }
 
 TEST(GroupHint, NamesTheOwningGroupAndGivesEveryOtherRefusalItsReason)
@@ -112,7 +120,7 @@ TEST(GroupHint, NamesTheOwningGroupAndGivesEveryOtherRefusalItsReason)
         return std::optional(path.endsWith(QLatin1Char('1')) ? DeviceAccess {0, 10, 0660, "root", "uucp"}
                                                              : DeviceAccess {0, 5, 0620, "root", "tty"});
     };
-    lookup.process = [] { return std::optional<ProcessIdentity>({1000, {1000}}); };
+    lookup.process = [] { return std::optional<ProcessIdentity>({1000, {1000}, {}}); };
     EXPECT_EQ(ProbePorts(serial, names, lookup).reasons,
               (QStringList {msg::portsPermissionDenied({"/dev/ttyQ1"}, "uucp"),
                             msg::portRefused("refused 2", msg::deviceOwnership("root", "tty", 0620))}));

@@ -1,6 +1,5 @@
 #include "serial/PortMap.h"
 
-#include "serial/AdapterDescription.h"
 #include "support/Files.h"
 
 #include <QDir>
@@ -92,29 +91,6 @@ TEST(PortMap, DescriptionsTellWhereThePortComesFrom)
                                           {{"/dev/ttyUSB0", "FT232R USB UART"}});
     EXPECT_EQ(map.entry(1)->description, QStringLiteral("FT232R USB UART"));
     EXPECT_EQ(map.entry(2)->description, QStringLiteral("set by QUORVALINK_COM2"));
-}
-
-TEST(AdapterDescription, NamesTheUsbDeviceAboveTheTty)
-{
-    // A device tree as the kernel lays it out: the tty's device is a port of an
-    // interface of the USB device that holds the maker's strings.
-    QTemporaryDir sys;
-    const QString usb = sys.path() + QStringLiteral("/devices/usb1/1-1");
-    ASSERT_TRUE(QDir().mkpath(usb + QStringLiteral("/1-1:1.0/ttyUSB0")));
-    ASSERT_TRUE(QDir().mkpath(sys.path() + QStringLiteral("/devices/platform/serial8250")));
-    test::writeFile(usb + QStringLiteral("/idVendor"), "0403\n");
-    test::writeFile(usb + QStringLiteral("/manufacturer"), "FTDI\n");
-    test::writeFile(usb + QStringLiteral("/product"), "FT232R USB UART\n");
-    for (const char* tty : {"ttyUSB0", "ttyS1"}) {
-        const QString folder = sys.path() + QStringLiteral("/class/tty/") + QLatin1String(tty);
-        ASSERT_TRUE(QDir().mkpath(folder));
-        const QString device = tty == QLatin1String("ttyS1") ? QStringLiteral("/devices/platform/serial8250")
-                                                             : QStringLiteral("/devices/usb1/1-1/1-1:1.0/ttyUSB0");
-        ASSERT_TRUE(QFile::link(sys.path() + device, folder + QStringLiteral("/device")));
-    }
-    EXPECT_EQ(adapterDescription(QStringLiteral("/dev/ttyUSB0"), sys.path()), QStringLiteral("FTDI FT232R USB UART"));
-    EXPECT_EQ(adapterDescription(QStringLiteral("/dev/ttyS1"), sys.path()), QString());
-    EXPECT_EQ(adapterDescription(QStringLiteral("/dev/ttyUSB7"), sys.path()), QString());
 }
 
 TEST(PortMap, NaturalOrderComparesDigitRunsAsNumbers)

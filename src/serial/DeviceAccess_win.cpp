@@ -1,4 +1,4 @@
-#include "app/DeviceAccess.h"
+#include "serial/DeviceAccess.h"
 
 namespace ql {
 

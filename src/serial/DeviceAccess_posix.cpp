@@ -1,4 +1,4 @@
-#include "app/DeviceAccess.h"
+#include "serial/DeviceAccess.h"
 
 #include <QFile>
 
@@ -32,6 +32,8 @@ std::optional<ProcessIdentity> processIdentity()
     ProcessIdentity identity;
     identity.user = ::geteuid();
     identity.groups.append(::getegid());
+    const passwd* user = ::getpwuid(identity.user);
+    identity.userName = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(identity.user);
     const int count = ::getgroups(0, nullptr);
     if (count > 0) {
         std::vector<gid_t> supplementary(static_cast<std::size_t>(count));
