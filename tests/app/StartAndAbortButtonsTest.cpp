@@ -9,6 +9,7 @@
 #include <QListView>
 #include <QTimer>
 
+#include <cerrno>
 #include <optional>
 #include <stdexcept>
 
@@ -152,6 +153,26 @@ TEST_F(StartCommand, AFailureEscapingTheRunIsIgnoredAndTheButtonsComeBack)
 
     EXPECT_EQ(buttonsAndFrames(), kIdle);
     EXPECT_EQ(status(), events().last());
+}
+
+TEST_F(StartCommand, APortThatFailsToOpenIsFollowedByTheWarningThatExplainsIt)
+{
+    QProcessEnvironment environment;
+    environment.insert(PortMap::variableName(1), QStringLiteral("/nonexistent/ttyQ1"));
+    window->setPortNames(PortMap::fromRule(environment, {}));
+    serial->onCall = [](const FakeSerialControl::Call& call) {
+        if (call.op == Op::SetPortOpen && call.value == QLatin1String("true"))
+            throw Failure(ENOENT, QStringLiteral("Cannot open /nonexistent/ttyQ1"));
+    };
+
+    click("PicStart");
+
+    const QStringList posted = events();
+    ASSERT_GE(posted.size(), 3);
+    EXPECT_EQ(posted.mid(posted.size() - 3, 2),
+              (QStringList {msg::kErrorOpeningPort, QStringLiteral("Cannot open /nonexistent/ttyQ1")}));
+    EXPECT_TRUE(posted.last().startsWith(QStringLiteral("Warning: /nonexistent/ttyQ1 does not exist; ")))
+        << posted.last().toStdString();
 }
 
 } // namespace

@@ -346,6 +346,21 @@ INSTANTIATE_TEST_SUITE_P(
                                    QStringLiteral("Summary: 2 records, 4 bytes, ")}),
     [](const testing::TestParamInfo<ReceptionCase>& param) { return std::string(param.param.name); });
 
+TEST(CliRun, PortsCheckWarnsOfAPortThatCannotBeOpened)
+{
+    CliRun run({QStringLiteral("ports"), QStringLiteral("--check")}, [](QProcess& process) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUORVALINK_COM99"), QStringLiteral("/nonexistent/tty"));
+        process.setProcessEnvironment(environment);
+    });
+    EXPECT_EQ(run.finish(), 1);
+    EXPECT_TRUE(run.out().contains(QStringLiteral("Port 99  /nonexistent/tty\n  stable name:    (none)\n"
+                                                  "  access:         cannot be opened: /nonexistent/tty does not exist\n"
+                                                  "  held by:        nobody\n")))
+        << run.out().toStdString();
+    EXPECT_TRUE(run.out().contains(QStringLiteral("\nWarning: /nonexistent/tty does not exist\n    ")));
+}
+
 struct StatusCase {
     const char* name;
     // FILE, MISSING, EMPTY and FOLDER stand for a data file, none, an empty one and a folder.
@@ -399,6 +414,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase {"BadStopBits", {"send", "--port", "1", "--stop-bits", "3", "FILE"}, 2, "not 1, 1.5 or 2"},
         StatusCase {"NegativeTimeout", {"send", "--port", "1", "--timeout", "-1", "FILE"}, 2, "--timeout"},
         StatusCase {"OptionTwice", {"send", "--port", "1", "--port=2", "FILE"}, 2, "--port is given twice"},
+        StatusCase {"CheckGoesWithPortsOnly", {"send", "--check", "--port", "1", "FILE"}, 2, "--check goes with ports"},
         StatusCase {"QuietTakesNoValue", {"send", "--quiet=yes", "--port", "1", "FILE"}, 2, "takes no value"},
         StatusCase {"DeviceMissing", {"send", "--device", "/nonexistent/tty", "FILE"}, 3, "Error in opening port . . ."},
         StatusCase {"DeviceMissingSaysWhy", {"send", "--device", "/nonexistent/tty", "FILE"}, 3,
