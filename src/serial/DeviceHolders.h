@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +20,8 @@ struct DeviceHolder {
 // process folders are found.
 std::optional<DeviceHolder> otherHolder(dev_t device, const std::string& proc = "/proc");
 
-// The processes running under `name` (their comm), lowest PID first.
-std::vector<long> processesNamed(const std::string& name, const std::string& proc = "/proc");
+// The lowest PID running under each of the names (their comm) that one runs under,
+// found in one pass.
+std::map<std::string, long> processesNamed(const std::vector<std::string>& names, const std::string& proc = "/proc");
 
 } // namespace ql

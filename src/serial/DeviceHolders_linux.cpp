@@ -88,15 +88,18 @@ std::optional<DeviceHolder> otherHolder(dev_t device, const std::string& proc)
     return holder;
 }
 
-std::vector<long> processesNamed(const std::string& name, const std::string& proc)
+std::map<std::string, long> processesNamed(const std::vector<std::string>& names, const std::string& proc)
 {
-    std::vector<long> found;
+    std::map<std::string, long> found;
     forEachProcess(proc, [&](long pid) {
-        if (processName(proc, pid) == name)
-            found.push_back(pid);
+        const std::string name = processName(proc, pid);
+        if (std::find(names.begin(), names.end(), name) != names.end()) {
+            const auto [entry, added] = found.try_emplace(name, pid);
+            if (!added && pid < entry->second)
+                entry->second = pid;
+        }
         return true;
     });
-    std::sort(found.begin(), found.end());
     return found;
 }
 

@@ -70,12 +70,12 @@ QString packageVersion(const QString& root, const QByteArray& package)
     return {};
 }
 
-std::optional<RunningProgram> running(const char* name, const std::string& proc)
+std::optional<RunningProgram> running(const std::map<std::string, long>& found, const std::string& name)
 {
-    const std::vector<long> pids = processesNamed(name, proc);
-    if (pids.empty())
+    const auto program = found.find(name);
+    if (program == found.end())
         return std::nullopt;
-    return RunningProgram {pids.front(), {}};
+    return RunningProgram {program->second, {}};
 }
 
 } // namespace
@@ -120,12 +120,13 @@ void checkPortUse(PortCheck& port, const QString& root)
 
 SystemPrograms systemPrograms(const QString& root)
 {
-    const std::string proc = under(root, QStringLiteral("proc")).toStdString();
+    const std::map<std::string, long> found
+        = processesNamed({"brltty", "ModemManager"}, under(root, QStringLiteral("proc")).toStdString());
     SystemPrograms programs;
-    programs.brltty = running("brltty", proc);
+    programs.brltty = running(found, "brltty");
     if (programs.brltty)
         programs.brltty->version = packageVersion(root, "brltty");
-    programs.modemManager = running("ModemManager", proc);
+    programs.modemManager = running(found, "ModemManager");
     return programs;
 }
 
