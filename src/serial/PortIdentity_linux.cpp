@@ -36,7 +36,9 @@ PortIdentity portIdentity(const QString& device, const QString& root)
 {
     PortIdentity identity;
     identity.device = device;
-    const QString tty = identity.portName();
+    // A link such as /dev/serial/by-id/... stands for the tty it leads to.
+    const QFileInfo file(root + device);
+    const QString tty = file.isSymLink() ? QFileInfo(file.canonicalFilePath()).fileName() : identity.portName();
     const QString top = QDir(root + QStringLiteral("/sys")).canonicalPath();
     const QString portFolder
         = QFileInfo(root + QStringLiteral("/sys/class/tty/") + tty + QStringLiteral("/device")).canonicalFilePath();

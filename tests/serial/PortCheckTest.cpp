@@ -126,6 +126,7 @@ TEST(PortCheck, ReadsEachKindOfPortFromTheSystemsFolders)
     }
     EXPECT_EQ(report.ports[2].identity.adapterName(), QStringLiteral("FTDI FT232R USB UART"));
     EXPECT_EQ(report.ports[1].identity.adapterName(), QString());
+    EXPECT_EQ(portIdentity(report.ports[2].identity.byId, system.root()).serialNumber, QStringLiteral("QL0001"));
     const QString text = reportText(report);
     EXPECT_TRUE(text.startsWith(QStringLiteral("Port 1  /dev/ttyACM0\n  stable name:    USB path"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("  access:         may be opened\n"
