@@ -173,31 +173,6 @@ TEST(PortCheck, WarnsOfWhatGetsInTheWayOfEachPort)
     }
 }
 
-// A copy of a harmless program under a name the check looks for, as the system
-// would list it.
-class StandIn {
-public:
-    StandIn(const QString& folder, const char* name)
-    {
-        const QString copy = folder + QLatin1Char('/') + QLatin1String(name);
-        QFile::copy(QStringLiteral("/bin/sleep"), copy);
-        QFile::setPermissions(copy, QFileDevice::ExeOwner | QFileDevice::ReadOwner);
-        m_process.start(copy, {QStringLiteral("600")});
-        m_process.waitForStarted();
-    }
-    ~StandIn() { stop(); }
-    StandIn(const StandIn&) = delete;
-    StandIn& operator=(const StandIn&) = delete;
-    void stop()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-
-private:
-    QProcess m_process;
-};
-
 TEST(PortCheck, FindsTheProgramsRunningBesideThePortsAndWhoHoldsOne)
 {
     FakeSystem system;
@@ -216,9 +191,15 @@ TEST(PortCheck, FindsTheProgramsRunningBesideThePortsAndWhoHoldsOne)
     HeldByAnotherProcess holder([&pty] { return ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR) >= 0; });
     ASSERT_TRUE(holder.holding());
 
+    // Copies of a harmless program under the names looked for, as the system lists them.
     QTemporaryDir folder;
-    StandIn brltty(folder.path(), "brltty");
-    StandIn modemManager(folder.path(), "ModemManager");
+    QProcess standIns[2];
+    for (int k = 0; k < 2; ++k) {
+        const QString copy = folder.filePath(QLatin1String(k == 0 ? "brltty" : "ModemManager"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), copy));
+        standIns[k].start(copy, {QStringLiteral("600")});
+        ASSERT_TRUE(standIns[k].waitForStarted());
+    }
     SystemPrograms programs;
     ASSERT_TRUE(waitFor([&] {
         programs = systemPrograms(system.root());
@@ -235,8 +216,10 @@ TEST(PortCheck, FindsTheProgramsRunningBesideThePortsAndWhoHoldsOne)
     EXPECT_TRUE(text.contains(QStringLiteral("\nWarning: brltty 6.4-4 is running (PID "))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("ModemManager")));
 
-    brltty.stop();
-    modemManager.stop();
+    for (QProcess& standIn : standIns) {
+        standIn.kill();
+        standIn.waitForFinished();
+    }
     EXPECT_TRUE(waitFor([&] {
         programs = systemPrograms(system.root());
         return !programs.brltty && !programs.modemManager;
