@@ -26,6 +26,8 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" >"$
 # The service's program and manual page are the installed ones, which verify checks exist.
 unit=$prefix/lib/systemd/system/quorvalink-watch.service
 grep -qx "ExecStart=$prefix/bin/quorvalink-cli watch .*" "$unit" 2>/dev/null || fail "$unit does not run $prefix/bin/quorvalink-cli"
+# Settings that allow only listed devices would keep the serial ports out.
+! grep -E '^(PrivateDevices|DevicePolicy|DeviceAllow|ProtectClock)=' "$unit" || fail "$unit keeps serial devices out"
 # A setting verify cannot parse is only a warning to it, and ignored by systemd.
 if ! MANPATH=$prefix/share/man systemd-analyze verify "$unit" >"$work/verify.txt" 2>&1 || [[ -s $work/verify.txt ]]; then
   cat "$work/verify.txt" >&2
