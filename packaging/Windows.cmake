@@ -16,6 +16,10 @@ endforeach()
 install(TARGETS ${programs} RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+# The Start-menu entry "Quorvalink watch" runs this script, which finds the user's
+# Documents folder when it runs, not when an administrator installs.
+configure_file(quorvalink-watch.cmd.in quorvalink-watch.cmd @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvalink-watch.cmd DESTINATION .)
 
 # Installs a DLL into a folder of the installed one; with MinGW a copy stripped of
 # its symbols, which takes a third of the Qt libraries' room and most of the runtime's.
@@ -70,6 +74,9 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_PACKAGE_EXECUTABLES quorvalink Quorvalink)
 set(CPACK_NSIS_INSTALLED_ICON_NAME quorvalink.exe)
+set(CPACK_NSIS_CREATE_ICONS_EXTRA
+  "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Quorvalink watch.lnk' '$INSTDIR\\\\quorvalink-watch.cmd' '' '$INSTDIR\\\\quorvalink.exe' 0")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Quorvalink watch.lnk'")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 if(CMAKE_HOST_UNIX)
   set(CPACK_NSIS_EXECUTABLE ${CMAKE_CURRENT_SOURCE_DIR}/makensis-amd64)

@@ -7,7 +7,7 @@ build_dir=$1
 version=$2
 app_id=org.example.Quorvalink
 
-for tool in desktop-file-validate appstreamcli identify; do
+for tool in desktop-file-validate appstreamcli identify systemd-analyze man; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/setup test" >&2; exit 1; }
 done
 
@@ -22,6 +22,17 @@ cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 desktop-file-validate "$prefix/share/applications/$app_id.desktop" || fail "the desktop entry is not valid"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" >"$work/appstream.txt" ||
   { cat "$work/appstream.txt" >&2; fail "the AppStream metadata is not valid"; }
+
+# The service's program and manual page are the installed ones, which verify checks exist.
+unit=$prefix/lib/systemd/system/quorvalink-watch.service
+grep -qx "ExecStart=$prefix/bin/quorvalink-cli watch .*" "$unit" 2>/dev/null || fail "$unit does not run $prefix/bin/quorvalink-cli"
+# Settings that allow only listed devices would keep the serial ports out.
+! grep -E '^(PrivateDevices|DevicePolicy|DeviceAllow|ProtectClock)=' "$unit" || fail "$unit keeps serial devices out"
+# A setting verify cannot parse is only a warning to it, and ignored by systemd.
+if ! MANPATH=$prefix/share/man systemd-analyze verify "$unit" >"$work/verify.txt" 2>&1 || [[ -s $work/verify.txt ]]; then
+  cat "$work/verify.txt" >&2
+  fail "systemd-analyze verify rejects or warns about $unit"
+fi
 
 icons=$prefix/share/icons/hicolor
 for side in 16 24 32 48 64 128 256; do
