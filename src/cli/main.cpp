@@ -15,6 +15,7 @@
 #include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
+#include "watch/Watch.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -134,6 +135,7 @@ int main(int argc, char* argv[])
     case Command::Help: printText(stdout, usageText()); return kExitSuccess;
     case Command::Version: printText(stdout, QStringLiteral("quorvalink-cli " QL_CLI_VERSION "\n")); return kExitSuccess;
     case Command::Ports: return listPorts();
+    case Command::Watch: return watch::runWatch(options.watch);
     case Command::Send:
     case Command::Receive: break;
     }

@@ -113,6 +113,7 @@ private:
     std::size_t writeNow(const char* data, std::size_t size);
     void pushOutput();
     std::int64_t fillInput();
+
     // What the system still holds to transmit; none when the device is gone.
     std::optional<std::int64_t> queuedInSystem();
     bool drain(std::chrono::milliseconds stall);
