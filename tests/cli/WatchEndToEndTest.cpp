@@ -142,8 +142,9 @@ TEST_P(WatchEndToEnd, KeepsEveryReceptionInItsOwnFileAndJournalsIt)
     }
     default: break;
     }
-    if (test.step != Step::TerminateMidway)
+    if (test.step != Step::TerminateMidway) {
         ASSERT_TRUE(linesAtLeast(static_cast<size_t>(test.outcomes.size()))) << watch.out().toStdString();
+    }
     watch.signal(SIGTERM);
     EXPECT_EQ(watch.finish(), test.exitStatus) << watch.out().toStdString() << watch.err().toStdString();
 
@@ -153,8 +154,9 @@ TEST_P(WatchEndToEnd, KeepsEveryReceptionInItsOwnFileAndJournalsIt)
     for (size_t i = 0; i < lines.size(); ++i) {
         const QJsonObject& line = lines[i];
         const QString outcome = line[QStringLiteral("outcome")].toString();
-        if (i < static_cast<size_t>(test.outcomes.size()))
+        if (i < static_cast<size_t>(test.outcomes.size())) {
             EXPECT_EQ(outcome, test.outcomes[static_cast<qsizetype>(i)]) << watch.out().toStdString();
+        }
         for (const char* time : {"started", "ended"})
             EXPECT_TRUE(QDateTime::fromString(line[QLatin1String(time)].toString(), Qt::ISODate).isValid());
         EXPECT_TRUE(line[QStringLiteral("identity")].isNull());
