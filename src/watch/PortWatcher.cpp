@@ -111,6 +111,12 @@ void PortWatcher::stop()
     m_wake.raise();
 }
 
+bool PortWatcher::stopping()
+{
+    const std::lock_guard lock(m_mutex);
+    return m_stopping;
+}
+
 QString PortWatcher::wakeReason()
 {
     const std::lock_guard lock(m_mutex);
@@ -178,8 +184,11 @@ std::optional<QString> PortWatcher::receiveOn(const QString& device)
 
     for (;;) {
         host.take();
-        const TransferResult result = RunHhcToPc(run, request);
+        TransferResult result = RunHhcToPc(run, request);
         const QStringList posted = host.take();
+        // Only the end of the program aborts; a device that went fails its reception.
+        if (result.outcome == Outcome::Aborted && !stopping())
+            result.outcome = Outcome::Failed;
         if (result.outcome == Outcome::Refused)
             return posted.join(QLatin1Char(' '));
         if (!result.receiving.beginRequestReceived) {

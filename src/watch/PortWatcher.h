@@ -51,6 +51,7 @@ private:
     // Receptions on the device until it is let go; the reason it could not be
     // taken, when it could not.
     std::optional<QString> receiveOn(const QString& device);
+    bool stopping();
     // Why the port's waits were woken, as the aborted reception tells it.
     QString wakeReason();
 
