@@ -18,7 +18,9 @@ namespace {
 
 void awaitBeginRequest(RunContext& run, std::optional<std::chrono::milliseconds> timeout)
 {
-    TransferWait wait(run.waiter, PortEvent::Input, timeout, &run.host);
+    // The dots count towards the time-out: a wait without one shows none, and
+    // sleeps until the device or Abort wakes it.
+    TransferWait wait(run.waiter, PortEvent::Input, timeout, timeout ? &run.host : nullptr);
     for (;;) {
         wait.nextPass();
         const QString received = run.MSCommI.Input();
