@@ -150,6 +150,8 @@ void PortWatcher::run()
             lastProblem.clear();
             continue;
         }
+        if (stopping())
+            return;
         if (*problem != lastProblem)
             m_shared.output.problem(m_name, QStringLiteral("cannot take %1: %2; trying again when a device comes or "
                                                            "goes, or in %3 seconds")

@@ -57,7 +57,8 @@ QStringList watchedPaths(const WatchOptions& options)
     QStringList paths = options.devices;
     if (options.all || !options.ports.isEmpty()) {
         paths.append(QStringLiteral("/dev/tty"));
-        for (const PortEntry& entry : PortMap::fromSystem().entries())
+        const PortMap ports = PortMap::fromSystem();
+        for (const PortEntry& entry : ports.entries())
             paths.append(entry.systemName);
     }
     return paths;
