@@ -14,7 +14,6 @@ namespace ql::watch {
 class Journal;
 class WatchOutput;
 struct WatchOptions;
-struct ReceptionEnd;
 
 // What every port's watcher shares.
 struct WatchShared {

@@ -2,7 +2,6 @@
 
 #include "common/ProcessSignals.h"
 #include "serial/PortMap.h"
-#include "watch/FileNameTemplate.h"
 #include "watch/Journal.h"
 #include "watch/PortWatcher.h"
 #include "watch/WatchOutput.h"
@@ -56,7 +55,6 @@ QStringList watchedPaths(const WatchOptions& options)
 {
     QStringList paths = options.devices;
     if (options.all || !options.ports.isEmpty()) {
-        paths.append(QStringLiteral("/dev/tty"));
         const PortMap ports = PortMap::fromSystem();
         for (const PortEntry& entry : ports.entries())
             paths.append(entry.systemName);
@@ -88,7 +86,7 @@ int runWatch(const WatchOptions& options)
         shared.journal = &journal;
     }
 
-    DeviceChanges changes(watchedPaths(options));
+    DeviceChanges changes(watchedPaths(options), options.all || !options.ports.isEmpty());
     std::map<QString, std::unique_ptr<PortWatcher>> watchers;
     const auto offer = [&] {
         const std::map<QString, QString> offered = offeredDevices(options);

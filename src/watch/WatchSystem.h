@@ -31,11 +31,12 @@ private:
 
 // Sleeps until a serial device may have come or gone, or a signal arrived. On
 // Linux it wakes only then: it watches the folders of the given paths (their
-// nearest existing ones, looked for again at every wait) and the signals' handle.
-// Where the system tells nothing, it looks every second or so.
+// nearest existing ones, looked for again at every wait), with `systemDevices` the
+// folder of the system's own devices, and the signals' handle. Where the system
+// tells nothing, it looks every second or so.
 class DeviceChanges {
 public:
-    explicit DeviceChanges(QStringList paths);
+    DeviceChanges(QStringList paths, bool systemDevices);
     ~DeviceChanges();
     DeviceChanges(const DeviceChanges&) = delete;
     DeviceChanges& operator=(const DeviceChanges&) = delete;

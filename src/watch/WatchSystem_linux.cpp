@@ -11,8 +11,8 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
+#include <cstdint>
 
 namespace ql::watch {
 
@@ -55,10 +55,12 @@ struct DeviceChanges::Impl {
     int inotify = -1;
 };
 
-DeviceChanges::DeviceChanges(QStringList paths)
+DeviceChanges::DeviceChanges(QStringList paths, bool systemDevices)
     : m_impl(std::make_unique<Impl>())
 {
     m_impl->paths = std::move(paths);
+    if (systemDevices)
+        m_impl->paths.append(QStringLiteral("/dev/tty"));
     m_impl->inotify = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
 }
 

@@ -49,7 +49,7 @@ void WakeHandle::wait(std::optional<std::chrono::milliseconds> limit)
 
 struct DeviceChanges::Impl {};
 
-DeviceChanges::DeviceChanges(QStringList)
+DeviceChanges::DeviceChanges(QStringList, bool)
     : m_impl(std::make_unique<Impl>())
 {
 }
