@@ -26,6 +26,20 @@ std::optional<Command> commandNamed(const QString& name)
     return std::nullopt;
 }
 
+// The whole seconds an option gives, 0 included; none, with why in `error`, when
+// its value is not such a number.
+std::optional<std::chrono::seconds> secondsOption(const QCommandLineParser& parser, const char* name, QString& error)
+{
+    const QString value = parser.value(QString::fromLatin1(name));
+    const auto seconds = wholeNumber(value, 0, kLongestTimeoutSeconds);
+    if (seconds)
+        return std::chrono::seconds(*seconds);
+    error = QStringLiteral("--%1: '%2' is not a whole number of seconds from 0 to %3")
+                .arg(QLatin1String(name), value)
+                .arg(kLongestTimeoutSeconds);
+    return std::nullopt;
+}
+
 const char* const kWatchOnly[] = {"all", "into", "name", "journal", "quiet-limit"};
 
 // The options of watch, the line settings being checked already.
@@ -61,14 +75,12 @@ QString parseWatchOptions(const QCommandLineParser& parser, const QStringList& o
     if (parser.isSet(QStringLiteral("journal")) && (watch.journal.isEmpty() || watch.journal.contains(QChar::Null)))
         return QStringLiteral("--journal: the file name is empty");
     if (parser.isSet(QStringLiteral("quiet-limit"))) {
-        const QString value = parser.value(QStringLiteral("quiet-limit"));
-        const auto seconds = wholeNumber(value, 0, kLongestTimeoutSeconds);
+        QString error;
+        const std::optional<std::chrono::seconds> seconds = secondsOption(parser, "quiet-limit", error);
         if (!seconds)
-            return QStringLiteral("--quiet-limit: '%1' is not a whole number of seconds from 0 to %2")
-                .arg(value)
-                .arg(kLongestTimeoutSeconds);
-        watch.quietLimit = std::chrono::seconds(*seconds);
-        if (*seconds == 0)
+            return error;
+        watch.quietLimit = *seconds;
+        if (seconds->count() == 0)
             watch.quietLimit.reset();
     }
     watch.baud = options.baud;
@@ -124,13 +136,11 @@ QString parseOptions(const QStringList& arguments, CliOptions& options)
     if (!QStringList {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")}.contains(options.stopBits))
         return QStringLiteral("--stop-bits: '%1' is not 1, 1.5 or 2").arg(options.stopBits);
     if (given("timeout")) {
-        const QString value = parser.value(QStringLiteral("timeout"));
-        const auto seconds = wholeNumber(value, 0, kLongestTimeoutSeconds);
+        QString wrong;
+        const std::optional<std::chrono::seconds> seconds = secondsOption(parser, "timeout", wrong);
         if (!seconds)
-            return QStringLiteral("--timeout: '%1' is not a whole number of seconds from 0 to %2")
-                .arg(value)
-                .arg(kLongestTimeoutSeconds);
-        options.handshakeTimeout = std::chrono::seconds(*seconds);
+            return wrong;
+        options.handshakeTimeout = *seconds;
     }
 
     QStringList operands = parser.positionalArguments();
