@@ -1,5 +1,7 @@
 #pragma once
 
+#include "watch/WatchOptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,7 +9,7 @@
 
 namespace ql::cli {
 
-enum class Command { Send, Receive, Ports, Help, Version };
+enum class Command { Send, Receive, Ports, Watch, Help, Version };
 
 // The exit statuses, as --help and the manual page give them.
 inline constexpr int kExitSuccess = 0;
@@ -30,6 +32,7 @@ struct CliOptions {
     bool quiet = false;
     // ports: check each port and what gets in its way, rather than list them.
     bool check = false;
+    watch::WatchOptions watch;
 };
 
 // Fills `options`; gives what makes the command line unusable, or nothing.

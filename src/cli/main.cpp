@@ -16,6 +16,7 @@
 #include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
 #include "transfer/Transfers.h"
+#include "watch/Watch.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -142,6 +143,7 @@ int main(int argc, char* argv[])
     case Command::Help: printText(stdout, usageText()); return kExitSuccess;
     case Command::Version: printText(stdout, QStringLiteral("quorvalink-cli " QL_CLI_VERSION "\n")); return kExitSuccess;
     case Command::Ports: return options.check ? checkPorts() : listPorts();
+    case Command::Watch: return watch::runWatch(options.watch);
     case Command::Send:
     case Command::Receive: break;
     }

@@ -3,6 +3,8 @@
 #include <QCommandLineOption>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace ql {
 
 namespace {
@@ -15,7 +17,8 @@ QString dashed(const QString& name)
 } // namespace
 
 QString parseArguments(QCommandLineParser& parser, std::initializer_list<const char*> flags,
-                       std::initializer_list<const char*> valued, const QStringList& arguments)
+                       std::initializer_list<const char*> valued, const QStringList& arguments,
+                       std::initializer_list<const char*> repeatable)
 {
     for (const char* names : flags)
         parser.addOption(QCommandLineOption(QString::fromLatin1(names).split(QLatin1Char(','))));
@@ -29,7 +32,9 @@ QString parseArguments(QCommandLineParser& parser, std::initializer_list<const c
         return QStringLiteral("unknown option '%1'").arg(dashed(parser.unknownOptionNames().constFirst()));
     const QStringList found = parser.optionNames();
     for (qsizetype i = 0; i < found.size(); ++i) {
-        if (found.indexOf(found.at(i)) < i)
+        const bool mayRepeat = std::any_of(repeatable.begin(), repeatable.end(),
+                                           [&](const char* name) { return found.at(i) == QLatin1String(name); });
+        if (!mayRepeat && found.indexOf(found.at(i)) < i)
             return QStringLiteral("%1 is given twice").arg(dashed(found.at(i)));
     }
     if (parsed)

@@ -134,6 +134,16 @@ QString abortedBySignal(int signal)
     return QStringLiteral("Aborted by signal %1 . . .").arg(signal);
 }
 
+QString portLetGo(const QString& device)
+{
+    return QStringLiteral("The port was let go: %1 is gone or no longer watched").arg(device);
+}
+
+QString receptionQuiet(qint64 seconds)
+{
+    return QStringLiteral("Nothing received for %1: the reception ends . . .").arg(counted(seconds, "second"));
+}
+
 QString incompleteRecordDropped(qsizetype length)
 {
     return QStringLiteral("An incomplete record of %1 was not saved . . .").arg(counted(length, "character"));

@@ -77,6 +77,10 @@ QString incompleteRecordDropped(qsizetype length);
 QString recordPastCountLimit(int number, qsizetype length, int recordsAfter, qint64 charactersAfter);
 QString recordPastLengthLimit(int number, qsizetype limit);
 QString recordPastReceptionLimit(int number, qsizetype length, qint64 limit);
+// A watched port given up because its device went or another took its place.
+QString portLetGo(const QString& device);
+// An unattended reception that the device left silent for longer than it may.
+QString receptionQuiet(qint64 seconds);
 // A run's failure after the operator's Abort closed the port.
 inline const QString kPortClosedByAbort = QStringLiteral("The port was closed by Abort");
 // The last line of an aborted reception: how many records it received, and the

@@ -47,6 +47,9 @@ bool readRegularFile(const QString& path, const std::function<bool(QByteArrayVie
 // Empty when done; otherwise the system's reason, with nothing left behind.
 QString replaceWith(const QString& name, QByteArrayView bytes, const PathFacts* like = nullptr);
 QString replaceWithCopy(const QString& name, const QString& copyOf);
+// The same for a name that must be new: a file that has it, or gets it meanwhile
+// from someone else, is never replaced; `taken` then tells so.
+QString placeNew(const QString& name, QByteArrayView bytes, bool& taken);
 
 // A second name for an existing file; fails if `newName` exists.
 bool linkNew(const QString& existing, const QString& newName);

@@ -156,9 +156,33 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& prefix)
     }
 }
 
+// Gives the temporary file the name `name` only if nothing has it; false with
+// errno EEXIST if something has. Where the file system cannot rename that way, a
+// second link does the same.
+bool renameNoReplace(const QByteArray& temporary, const QByteArray& name)
+{
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    if (::link(temporary.constData(), name.constData()) != 0)
+        return false;
+    ::unlink(temporary.constData());
+    return true;
+}
+
+// The mode a plain create would give: read and write for all, less the umask.
+bool plainMode(int fd)
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return ::fchmod(fd, 0666 & ~mask) == 0;
+}
+
 // Writes through `fill` into a new hidden file beside `name`, then puts it in the
-// place of `name`. Empty when done; otherwise the system's reason.
-QString replaceThrough(const QString& name, const std::function<bool(int fd)>& fill)
+// place of `name`, or only at a new name when `replace` is false. Empty when done;
+// otherwise the system's reason.
+QString replaceThrough(const QString& name, const std::function<bool(int fd)>& fill, bool replace = true)
 {
     const QFileInfo info(name);
     const QByteArray folder = encoded(info.absolutePath());
@@ -174,7 +198,10 @@ QString replaceThrough(const QString& name, const std::function<bool(int fd)>& f
     int error = fill(fd.get()) && ::fsync(fd.get()) == 0 ? 0 : lastError();
     if (!fd.close() && error == 0)
         error = lastError();
-    if (error == 0 && ::rename(temporary.constData(), encoded(name).constData()) != 0)
+    const bool placed = error == 0
+        && (replace ? ::rename(temporary.constData(), encoded(name).constData()) == 0
+                    : renameNoReplace(temporary, encoded(name)));
+    if (error == 0 && !placed)
         error = lastError();
     if (error == 0)
         return {};
@@ -307,15 +334,17 @@ QString replaceWith(const QString& name, QByteArrayView bytes, const PathFacts* 
         if (like != nullptr
             && (::fchown(fd, like->owner, like->group) != 0 || ::fchmod(fd, like->permissions) != 0))
             return false;
-        if (like == nullptr) {
-            // What a plain create would give: read and write for all, less the umask.
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            if (::fchmod(fd, 0666 & ~mask) != 0)
-                return false;
-        }
+        if (like == nullptr && !plainMode(fd))
+            return false;
         return writeAll(fd, bytes);
     });
+}
+
+QString placeNew(const QString& name, QByteArrayView bytes, bool& taken)
+{
+    const QString failure = replaceThrough(name, [&](int fd) { return plainMode(fd) && writeAll(fd, bytes); }, false);
+    taken = !failure.isEmpty() && nameTaken(name);
+    return failure;
 }
 
 QString replaceWithCopy(const QString& name, const QString& copyOf)

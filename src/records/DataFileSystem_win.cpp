@@ -157,9 +157,10 @@ void removeStaleTemporaries(const QFileInfo& name)
 }
 
 // Writes through `fill` into a new file beside `name`, then puts it in the place of
-// `name`. Empty when done; otherwise the system's reason.
+// `name`, or only at a new name when `replace` is false. Empty when done; otherwise
+// the system's reason.
 template <typename Fill>
-QString replaceThrough(const QString& name, Fill fill)
+QString replaceThrough(const QString& name, Fill fill, bool replace = true)
 {
     const QFileInfo info(name);
     removeStaleTemporaries(info);
@@ -180,7 +181,7 @@ QString replaceThrough(const QString& name, Fill fill)
             failure = lastSystemText();
         if (failure.isEmpty()
             && !MoveFileExW(native(temporary).c_str(), native(name).c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                            (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
             failure = lastSystemText();
         if (!failure.isEmpty())
             DeleteFileW(native(temporary).c_str());
@@ -256,6 +257,13 @@ bool readRegularFile(const QString& path, const std::function<bool(QByteArrayVie
 QString replaceWith(const QString& name, QByteArrayView bytes, const PathFacts*)
 {
     return replaceThrough(name, [&](HANDLE handle) { return writeAll(handle, bytes); });
+}
+
+QString placeNew(const QString& name, QByteArrayView bytes, bool& taken)
+{
+    const QString failure = replaceThrough(name, [&](HANDLE handle) { return writeAll(handle, bytes); }, false);
+    taken = !failure.isEmpty() && nameTaken(name);
+    return failure;
 }
 
 QString replaceWithCopy(const QString& name, const QString& copyOf)

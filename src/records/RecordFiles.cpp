@@ -229,16 +229,18 @@ bool CheckReceiveFile(MessagePoster& poster, const QString& path)
     return false;
 }
 
-SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path, SaveKind kind)
+namespace {
+
+// Tells where the records went, after the save to `path` ended with `failure`
+// (empty when written), and what the file cannot give back.
+void finishSave(MessagePoster& poster, const RecordList& lstRecords, const QString& path, const QByteArray& bytes,
+                const QString& failure, SaveOutcome& outcome)
 {
-    poster.postMessage(msg::kSavingFile);
-    const QByteArray bytes = joinRecords(lstRecords.records());
-    SaveOutcome outcome;
-    const QString failure = writeDataFile(inspectUsable(path), bytes, kind, outcome.backupKept);
     outcome.written = failure.isEmpty();
     if (!outcome.backupKept.isEmpty())
         poster.postMessage(msg::previousFileKept(outcome.backupKept));
     if (outcome.written) {
+        outcome.file = path;
         poster.postMessage(msg::writtenRecords(lstRecords.count()));
     } else {
         poster.postMessage(msg::kFileError);
@@ -256,6 +258,38 @@ SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords,
         poster.postMessage(unholdable.firstLength > 0
                                ? msg::recordTooLong(unholdable.firstNumber, unholdable.firstLength, kMaxRecordLength)
                                : msg::recordHoldsLineEnd(unholdable.firstNumber));
+}
+
+} // namespace
+
+SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path, SaveKind kind)
+{
+    poster.postMessage(msg::kSavingFile);
+    const QByteArray bytes = joinRecords(lstRecords.records());
+    SaveOutcome outcome;
+    const QString failure = writeDataFile(inspectUsable(path), bytes, kind, outcome.backupKept);
+    finishSave(poster, lstRecords, path, bytes, failure, outcome);
+    return outcome;
+}
+
+SaveOutcome SaveNewRecordsFile(MessagePoster& poster, const RecordList& lstRecords,
+                               const std::function<QString(int n)>& nameFor)
+{
+    poster.postMessage(msg::kSavingFile);
+    const QByteArray bytes = joinRecords(lstRecords.records());
+    SaveOutcome outcome;
+    QString path = nameFor(1);
+    QString failure = linkRefusal(path);
+    for (int n = 2; failure.isEmpty(); ++n) {
+        bool taken = false;
+        failure = fs::placeNew(path, bytes, taken);
+        if (!taken)
+            break;
+        failure = n > kMaxNameTries ? QStringLiteral("every name for it is taken") : QString();
+        if (failure.isEmpty())
+            path = nameFor(n);
+    }
+    finishSave(poster, lstRecords, path, bytes, failure, outcome);
     return outcome;
 }
 

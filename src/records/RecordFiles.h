@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace ql {
 
 class MessagePoster;
@@ -25,6 +27,7 @@ enum class SaveKind {
 // Where a save put the records, and what it kept.
 struct SaveOutcome {
     bool written = false;      // the whole list reached the data file
+    QString file;              // the file written, when written
     QString backupKept;        // the data file as it stood before, when kept
     QString recoveryFile;      // where the records went instead, when anywhere
     int unholdableRecords = 0; // records kept that the file cannot give back as they came
@@ -35,5 +38,15 @@ struct SaveOutcome {
 // to a recovery file in the user's data folder instead, and the messages name it.
 SaveOutcome SaveRecordsFile(MessagePoster& poster, const RecordList& lstRecords, const QString& path,
                             SaveKind kind = SaveKind::Replace);
+
+} // namespace ql
+
+namespace ql {
+
+// Writes every record of the list to a new file, never over one that exists: the
+// first of nameFor(1), nameFor(2) and on that is free, placed whole, synced to disk.
+// When none can take the records, they take the recovery path of SaveRecordsFile.
+SaveOutcome SaveNewRecordsFile(MessagePoster& poster, const RecordList& lstRecords,
+                               const std::function<QString(int n)>& nameFor);
 
 } // namespace ql

@@ -89,6 +89,8 @@ public:
     // Blocks until the event may have happened, the deadline passed or `wakeHandle`
     // became readable (-1: none); true when the wake handle woke it. Output counts
     // as sent once what is queued should have reached the wire at the line rate.
+    // Where the system allows, a wait that saw input sleeps a few milliseconds more
+    // (never past the deadline, and not once woken) so that more can gather.
     bool await(PortEvent event, std::intptr_t wakeHandle, std::chrono::steady_clock::time_point deadline);
 
     // Lets what is still queued reach the device for as long as the device keeps

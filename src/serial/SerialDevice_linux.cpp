@@ -30,6 +30,9 @@ using Clock = std::chrono::steady_clock;
 constexpr timespec kFullQueueWait {0, 250'000};
 // How often a blocking wait looks whether the system has room for output it refused.
 constexpr auto kBacklogLook = std::chrono::milliseconds(2);
+// How long a wait for input that has seen some sleeps on to gather more: a paced
+// line then costs one wake-up per few dozen characters, not one per character.
+constexpr auto kInputGathering = std::chrono::milliseconds(4);
 // The device numbers of pseudo-terminals' PC sides: Unix98 (/dev/pts) and the old BSD kind.
 constexpr unsigned kFirstPtySlaveMajor = 136;
 constexpr unsigned kLastPtySlaveMajor = 143;
@@ -80,6 +83,18 @@ std::string heldBy(dev_t device)
 {
     const std::optional<DeviceHolder> holder = otherHolder(device);
     return holder ? "In use by " + holder->name + " (process " + std::to_string(holder->pid) + "):" : std::string();
+}
+
+// After input arrived: lets more gather for a few milliseconds, never past the
+// deadline; true when the wake handle woke it.
+bool gatherInput(std::intptr_t wakeHandle, Clock::time_point deadline)
+{
+    const auto timeout = std::max(std::min(std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()),
+                                           std::chrono::nanoseconds(kInputGathering)),
+                                  std::chrono::nanoseconds(0));
+    const timespec wait {0, static_cast<long>(timeout.count())};
+    pollfd wake {static_cast<int>(wakeHandle), POLLIN, 0};
+    return ::ppoll(&wake, wakeHandle >= 0 ? 1 : 0, &wait, nullptr) > 0 && (wake.revents & POLLIN) != 0;
 }
 
 } // namespace
@@ -349,7 +364,11 @@ bool SerialDevice::await(PortEvent event, std::intptr_t wakeHandle, Clock::time_
     // A hang-up or an error wakes the wait too; the next look at the port reports it.
     if (::ppoll(fds, count, &wait, nullptr) <= 0)
         return false;
-    return count == 2 && (fds[1].revents & POLLIN) != 0;
+    if (count == 2 && (fds[1].revents & POLLIN) != 0)
+        return true;
+    if (event == PortEvent::Input && fds[0].revents == POLLIN)
+        return gatherInput(wakeHandle, deadline);
+    return false;
 }
 
 } // namespace ql

@@ -18,7 +18,9 @@ namespace {
 
 void awaitBeginRequest(RunContext& run, std::optional<std::chrono::milliseconds> timeout)
 {
-    TransferWait wait(run.waiter, PortEvent::Input, timeout, &run.host);
+    // The dots count towards the time-out: a wait without one shows none, and
+    // sleeps until the device or Abort wakes it.
+    TransferWait wait(run.waiter, PortEvent::Input, timeout, timeout ? &run.host : nullptr);
     for (;;) {
         wait.nextPass();
         const QString received = run.MSCommI.Input();
@@ -31,16 +33,22 @@ void awaitBeginRequest(RunContext& run, std::optional<std::chrono::milliseconds>
 }
 
 // Reads characters up to the next separator or end character and returns it,
-// handing each other character to `take`. Only Abort or a failing port ends a
-// silent device.
+// handing each other character to `take`. Only Abort, a failing port or the
+// quiet limit, when there is one, ends a silent device.
 template <typename Take>
-QString readToBoundary(RunContext& run, Take take)
+QString readToBoundary(RunContext& run, std::optional<std::chrono::milliseconds> quietLimit, Take take)
 {
-    TransferWait wait(run.waiter, PortEvent::Input, std::nullopt);
+    const auto quietEnd = [&] { return quietLimit ? run.waiter.now() + *quietLimit : Waiter::Clock::time_point::max(); };
+    Waiter::Clock::time_point deadline = quietEnd();
     for (;;) {
-        wait.nextPass();
-        if (run.MSCommI.InBufferCount() == 0)
+        run.waiter.until(PortEvent::Input, deadline);
+        if (run.MSCommI.InBufferCount() == 0) {
+            if (quietLimit && run.waiter.now() >= deadline)
+                throw ReceptionQuiet(*quietLimit);
             continue;
+        }
+        if (quietLimit)
+            deadline = quietEnd();
         const QString received = run.MSCommI.Input();
         if (received == run.characters.strSepChar || received == run.characters.strEndChar)
             return received;
@@ -92,6 +100,7 @@ TransferResult RunHhcToPc(RunContext& run, const TransferRequest& request)
         RecordList& lstRecords = host.records();
         lstRecords.clear();
         result.receiving.beginRequestReceived = true;
+        host.receptionBegan();
         result.dataStarted = Waiter::Clock::now();
         result.lastRecord = result.dataStarted;
         host.postMessage(msg::kSentResponse);
@@ -112,11 +121,11 @@ TransferResult RunHhcToPc(RunContext& run, const TransferRequest& request)
         // the operator learns how much the device still had.
         const auto countOnly = [&](const QString&) { ++unsaved.charactersAfter; };
         for (;;) {
-            const QString ending = readToBoundary(run, keep);
+            const QString ending = readToBoundary(run, request.quietLimit, keep);
             if (count == std::numeric_limits<qint16>::max()) {
                 unsaved.limit = PastLimit::RecordCount;
                 for (QString next = ending; next != run.characters.strEndChar; ++unsaved.recordsAfter)
-                    next = readToBoundary(run, countOnly);
+                    next = readToBoundary(run, request.quietLimit, countOnly);
             }
             count = incrementInt16(count);
             const QString received = std::exchange(record, QString());

@@ -25,7 +25,7 @@ Reason failureReason(const Failure& failure)
 {
     if (const auto* step = dynamic_cast<const PortStepFailed*>(&failure))
         return stepReason(step->step());
-    if (dynamic_cast<const DeviceNotResponding*>(&failure))
+    if (dynamic_cast<const DeviceNotResponding*>(&failure) || dynamic_cast<const ReceptionQuiet*>(&failure))
         return Reason::NoResponse;
     if (failure.number() == Failure::kOverflow)
         return Reason::Overflow;

@@ -23,13 +23,16 @@ struct ReceptionLimits {
 
 // What a run is asked to do: the direction (none when none is selected), the
 // line as the operator set it, the data file, and how long the handshake waits
-// (without end when none).
+// (without end when none). An unattended reception may also end once the device,
+// past its begin request, stays silent for `quietLimit`; without one, only Abort
+// or a failing port ends a silent device.
 struct TransferRequest {
     std::optional<Direction> direction;
     LineControls line;
     QString file;
     ReceptionLimits limits;
     std::optional<std::chrono::milliseconds> handshakeTimeout = kHandshakeTimeout;
+    std::optional<std::chrono::milliseconds> quietLimit;
 };
 
 // A front end as the transfer procedures see it: where messages go, the records
@@ -40,6 +43,8 @@ public:
 
     // The checks have passed and the port is about to open.
     virtual void transferStarting() {}
+    // A reception got its begin request and is about to answer it.
+    virtual void receptionBegan() {}
     // After each record moved, with the run so far.
     virtual void recordMoved(const TransferResult&) {}
 };

@@ -12,6 +12,13 @@ DeviceNotResponding::DeviceNotResponding()
 {
 }
 
+ReceptionQuiet::ReceptionQuiet(std::chrono::milliseconds limit)
+    : Failure(Failure::kProgramError,
+              msg::receptionQuiet(std::chrono::duration_cast<std::chrono::seconds>(limit).count()),
+              msg::kAuthorsMessage)
+{
+}
+
 TransferWait::TransferWait(Waiter& waiter, PortEvent event, std::optional<std::chrono::milliseconds> limit,
                            MessagePoster* dots)
     : m_waiter(waiter),

@@ -23,6 +23,12 @@ public:
     DeviceNotResponding();
 };
 
+// The failure of a reception whose device fell silent past its quiet limit.
+class ReceptionQuiet final : public Failure {
+public:
+    explicit ReceptionQuiet(std::chrono::milliseconds limit);
+};
+
 // One wait of a transfer between its looks at the port, on the waiter's clock: for
 // the device's answer or begin request (a handshake, which shows its progress dots
 // on the status line of `dots`), for the transmit queue to empty before a record,

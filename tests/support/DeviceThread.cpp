@@ -44,11 +44,12 @@ std::vector<DeviceEvent> DeviceThread::eventsOf(DeviceEvent::Kind kind) const
     return out;
 }
 
-std::optional<std::chrono::steady_clock::time_point> DeviceThread::firstAt(DeviceEvent::Kind kind) const
+std::optional<std::chrono::steady_clock::time_point> DeviceThread::firstAt(DeviceEvent::Kind kind,
+                                                                           const QString& textPart) const
 {
     const std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < m_events.size(); ++i) {
-        if (m_events[i].kind == kind)
+        if (m_events[i].kind == kind && m_events[i].text.contains(textPart))
             return m_times[i];
     }
     return std::nullopt;

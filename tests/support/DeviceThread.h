@@ -28,8 +28,9 @@ public:
 
     std::vector<hhcsim::DeviceEvent> events() const;
     std::vector<hhcsim::DeviceEvent> eventsOf(hhcsim::DeviceEvent::Kind kind) const;
-    // When the first event of the kind was reported.
-    std::optional<std::chrono::steady_clock::time_point> firstAt(hhcsim::DeviceEvent::Kind kind) const;
+    // When the first event of the kind, its text holding `textPart`, was reported.
+    std::optional<std::chrono::steady_clock::time_point> firstAt(hhcsim::DeviceEvent::Kind kind,
+                                                                 const QString& textPart = {}) const;
     // Waits until `count` events of the kind were reported.
     bool waitForEvents(hhcsim::DeviceEvent::Kind kind, size_t count = 1);
     bool waitUntilFinished();
