@@ -45,6 +45,10 @@ PortIdentity portIdentity(const QString& device, const QString& root)
     if (portFolder.isEmpty())
         return identity;
     identity.driver = QFileInfo(hardwareDriver(portFolder, top)).fileName();
+    // The 8250 UART driver's PNP and PCI parts register as "serial"; the driver
+    // is known by its own name.
+    if (identity.driver == QLatin1String("serial"))
+        identity.driver = QStringLiteral("serial8250");
     bool ok = false;
     const int latency = attribute(portFolder, "latency_timer").toInt(&ok);
     if (ok)
