@@ -224,7 +224,7 @@ std::optional<QString> PortWatcher::receiveOn(const QString& device)
                     + (whole ? QString() : QStringLiteral(".partial"));
             });
             const QStringList saving = host.take();
-            entry.file = saved.written ? saved.file : saved.recoveryFile;
+            entry.file = QDir::toNativeSeparators(saved.written ? saved.file : saved.recoveryFile);
             entry.recovered = !saved.written && !saved.recoveryFile.isEmpty();
             entry.unholdableRecords = saved.unholdableRecords;
             if (!saved.written) {
